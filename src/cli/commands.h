@@ -1,0 +1,19 @@
+// The kova subcommands. Each takes the words after its name and returns the exit code; errors
+// are thrown (Error: exit 1, UsageError: exit 2).
+#pragma once
+
+#include <span>
+
+namespace kova::cli {
+
+struct Command {
+  const char* name;
+  const char* summary;
+  int (*run)(std::span<char* const> args);
+};
+
+std::span<const Command> AllCommands();
+
+int RunArchive(std::span<char* const> args);
+
+}  // namespace kova::cli

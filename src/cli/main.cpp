@@ -1,0 +1,48 @@
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+
+#include "cli/args.h"
+#include "cli/commands.h"
+
+namespace kova::cli {
+
+namespace {
+const Command kCommands[] = {
+    {"archive", "list, extract, pack and append title archives", RunArchive},
+};
+
+void PrintHelp() {
+  std::printf("usage: kova COMMAND [ARGS...]\n\ncommands:\n");
+  for (const Command& c : kCommands) std::printf("  %-10s %s\n", c.name, c.summary);
+  std::printf("\n'kova COMMAND --help' describes one command.\n");
+}
+}  // namespace
+
+std::span<const Command> AllCommands() { return kCommands; }
+
+}  // namespace kova::cli
+
+int main(int argc, char** argv) {
+  using namespace kova::cli;
+  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+    PrintHelp();
+    return argc < 2 ? 2 : 0;
+  }
+  const std::string name = argv[1];
+  for (const Command& c : AllCommands()) {
+    if (name != c.name) continue;
+    try {
+      return c.run({argv + 2, static_cast<size_t>(argc - 2)});
+    } catch (const UsageError& e) {
+      std::fprintf(stderr, "kova %s: %s (see 'kova %s --help')\n", c.name, e.what(), c.name);
+      return 2;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kova %s: %s\n", c.name, e.what());
+      return 1;
+    }
+  }
+  std::fprintf(stderr, "kova: unknown command '%s' (see 'kova --help')\n", name.c_str());
+  return 2;
+}

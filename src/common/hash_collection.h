@@ -1,0 +1,81 @@
+// A collection of named items found by name in constant time. Names compare case-insensitively
+// (ASCII letters only, see cp932.h); of two items with the same name the later one is found.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kova {
+
+class THashCollection;
+
+class THashCollectionItem {
+ public:
+  explicit THashCollectionItem(std::string name = {}) : name_(std::move(name)) {}
+  virtual ~THashCollectionItem() = default;
+  THashCollectionItem(const THashCollectionItem&) = delete;
+  THashCollectionItem& operator=(const THashCollectionItem&) = delete;
+
+  const std::string& Name() const { return name_; }
+  // Renaming moves the item to the bucket of its new name (when it is in a collection).
+  void SetName(std::string name);
+  // Position in the owning collection; -1 when it is in none.
+  int Index() const { return index_; }
+
+ private:
+  friend class THashCollection;
+  std::string name_;
+  THashCollection* owner_ = nullptr;
+  int index_ = -1;
+  int bucket_ = 0;
+  THashCollectionItem* prev_ = nullptr;
+  THashCollectionItem* next_ = nullptr;
+};
+
+class THashCollection {
+ public:
+  static constexpr int kBuckets = 256;
+
+  THashCollection() { heads_.fill(nullptr); }
+  virtual ~THashCollection() { Clear(); }
+  THashCollection(const THashCollection&) = delete;
+  THashCollection& operator=(const THashCollection&) = delete;
+
+  static int BucketOf(std::string_view name);
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  THashCollectionItem& At(int i) const { return *items_[i]; }
+  // Appends an item and returns it.
+  THashCollectionItem& Add(std::unique_ptr<THashCollectionItem> item);
+  // Index of the latest item of that name, or -1.
+  int IndexOf(std::string_view name) const;
+  THashCollectionItem* Find(std::string_view name) const {
+    int i = IndexOf(name);
+    return i < 0 ? nullptr : items_[i].get();
+  }
+  // Frees the item at i; later items move down one place.
+  void Delete(int i);
+  void Clear();
+
+ private:
+  friend class THashCollectionItem;
+  void Link(THashCollectionItem* item);
+  void Unlink(THashCollectionItem* item);
+
+  std::vector<std::unique_ptr<THashCollectionItem>> items_;
+  std::array<THashCollectionItem*, kBuckets> heads_;
+};
+
+// Typed view for collections whose items are all of one class.
+template <typename T>
+class THashCollectionOf : public THashCollection {
+ public:
+  T& At(int i) const { return static_cast<T&>(THashCollection::At(i)); }
+  T& Add(std::unique_ptr<T> item) { return static_cast<T&>(THashCollection::Add(std::move(item))); }
+  T* Find(std::string_view name) const { return static_cast<T*>(THashCollection::Find(name)); }
+};
+
+}  // namespace kova
