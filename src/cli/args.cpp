@@ -73,8 +73,9 @@ void Args::Done() {
 
 std::string ArgToCp932(std::string_view utf8, std::string_view what) {
   auto s = cp932::FromUtf8(utf8);
-  if (!s) throw UsageError(std::string(what) + " has characters that CP932 cannot hold: " +
-                           std::string(utf8));
+  if (!s)
+    throw UsageError(std::string(what) +
+                     " has characters that CP932 cannot hold: " + std::string(utf8));
   return *s;
 }
 

@@ -15,12 +15,15 @@ const Command kCommands[] = {
 
 void PrintHelp() {
   std::printf("usage: kova COMMAND [ARGS...]\n\ncommands:\n");
-  for (const Command& c : kCommands) std::printf("  %-10s %s\n", c.name, c.summary);
+  for (const Command& c : kCommands)
+    std::printf("  %-10s %s\n", c.name, c.summary);
   std::printf("\n'kova COMMAND --help' describes one command.\n");
 }
 }  // namespace
 
-std::span<const Command> AllCommands() { return kCommands; }
+std::span<const Command> AllCommands() {
+  return kCommands;
+}
 
 }  // namespace kova::cli
 

@@ -8,7 +8,8 @@ template <typename T>
 T ByteReader::Le() {
   Need(sizeof(T), "number");
   T v = 0;
-  for (size_t i = 0; i < sizeof(T); ++i) v |= static_cast<T>(data_[pos_ + i]) << (8 * i);
+  for (size_t i = 0; i < sizeof(T); ++i)
+    v |= static_cast<T>(data_[pos_ + i]) << (8 * i);
   pos_ += sizeof(T);
   return v;
 }
@@ -18,10 +19,18 @@ void ByteReader::Seek(size_t pos) {
   pos_ = pos;
 }
 
-uint8_t ByteReader::U8() { return Le<uint8_t>(); }
-uint16_t ByteReader::U16() { return Le<uint16_t>(); }
-uint32_t ByteReader::U32() { return Le<uint32_t>(); }
-uint64_t ByteReader::U64() { return Le<uint64_t>(); }
+uint8_t ByteReader::U8() {
+  return Le<uint8_t>();
+}
+uint16_t ByteReader::U16() {
+  return Le<uint16_t>();
+}
+uint32_t ByteReader::U32() {
+  return Le<uint32_t>();
+}
+uint64_t ByteReader::U64() {
+  return Le<uint64_t>();
+}
 
 long double ByteReader::F80() {
   Need(10, "float");
@@ -37,7 +46,9 @@ std::span<const uint8_t> ByteReader::Span(size_t n) {
   return s;
 }
 
-std::string ByteReader::Str(size_t n) { return std::string(AsText(Span(n))); }
+std::string ByteReader::Str(size_t n) {
+  return std::string(AsText(Span(n)));
+}
 
 std::string ByteReader::LpString() {
   int32_t n = I32();
@@ -59,7 +70,9 @@ bool ByteReader::Match(std::string_view magic) {
   return true;
 }
 
-void ByteReader::Fail(const std::string& what) const { FailAt(pos_, what); }
+void ByteReader::Fail(const std::string& what) const {
+  FailAt(pos_, what);
+}
 
 void ByteReader::FailAt(size_t pos, const std::string& what) const {
   throw FormatError(file_, base_ + pos, what);

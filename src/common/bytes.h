@@ -21,9 +21,9 @@ class ByteReader {
   ByteReader(std::span<const uint8_t> data, std::string file, uint64_t base = 0)
       : data_(data), file_(std::move(file)), base_(base) {}
   ByteReader(std::string_view data, std::string file, uint64_t base = 0)
-      : ByteReader(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()),
-                                            data.size()),
-                   std::move(file), base) {}
+      : ByteReader(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data.data()), data.size()),
+            std::move(file), base) {}
 
   size_t Pos() const { return pos_; }
   size_t Size() const { return data_.size(); }
@@ -97,12 +97,14 @@ class ByteWriter {
   }
   // Overwrites 4 bytes written earlier.
   void PatchU32(size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) out_[at + i] = static_cast<uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+      out_[at + i] = static_cast<uint8_t>(v >> (8 * i));
   }
 
  private:
   void Le(uint64_t v, int n) {
-    for (int i = 0; i < n; ++i) out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
+    for (int i = 0; i < n; ++i)
+      out_.push_back(static_cast<uint8_t>(v >> (8 * i)));
   }
   Bytes out_;
 };

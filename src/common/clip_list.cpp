@@ -17,7 +17,8 @@ void TClipList::Add(const Rect& r0) {
   Rect r = r0;
   for (;;) {
     size_t i = 0;
-    while (i < rects_.size() && !Near(r, rects_[i])) ++i;
+    while (i < rects_.size() && !Near(r, rects_[i]))
+      ++i;
     if (i == rects_.size()) break;
     if (rects_[i].Contains(r)) return;
     // Merge and look again: the union may now reach other rectangles.

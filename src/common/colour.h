@@ -8,10 +8,18 @@ namespace kova {
 
 using ColorRef = int32_t;
 
-inline bool IsNoColor(ColorRef c) { return c < 0; }
-inline uint8_t RedOf(ColorRef c) { return static_cast<uint8_t>(c); }
-inline uint8_t GreenOf(ColorRef c) { return static_cast<uint8_t>(c >> 8); }
-inline uint8_t BlueOf(ColorRef c) { return static_cast<uint8_t>(c >> 16); }
+inline bool IsNoColor(ColorRef c) {
+  return c < 0;
+}
+inline uint8_t RedOf(ColorRef c) {
+  return static_cast<uint8_t>(c);
+}
+inline uint8_t GreenOf(ColorRef c) {
+  return static_cast<uint8_t>(c >> 8);
+}
+inline uint8_t BlueOf(ColorRef c) {
+  return static_cast<uint8_t>(c >> 16);
+}
 inline ColorRef MakeColorRef(uint8_t r, uint8_t g, uint8_t b) {
   return static_cast<ColorRef>(r | (g << 8) | (b << 16));
 }

@@ -9,7 +9,8 @@ namespace kova::cp932 {
 
 bool IsTrailAt(std::string_view s, size_t i) {
   size_t p = 0;
-  while (p < i) p += CharLen(s, p);
+  while (p < i)
+    p += CharLen(s, p);
   return p > i;
 }
 
@@ -38,8 +39,12 @@ inline int FoldedAt(std::string_view s, size_t& i) {
 
 }  // namespace
 
-std::string Lower(std::string_view s) { return Map<FoldAscii>(s); }
-std::string Upper(std::string_view s) { return Map<UpperAscii>(s); }
+std::string Lower(std::string_view s) {
+  return Map<FoldAscii>(s);
+}
+std::string Upper(std::string_view s) {
+  return Map<UpperAscii>(s);
+}
 
 namespace {
 
@@ -97,7 +102,8 @@ size_t FindLastChar(std::string_view s, char c) {
 
 size_t CharCount(std::string_view s) {
   size_t n = 0;
-  for (size_t i = 0; i < s.size(); i += CharLen(s, i)) ++n;
+  for (size_t i = 0; i < s.size(); i += CharLen(s, i))
+    ++n;
   return n;
 }
 
@@ -179,7 +185,8 @@ std::string FromUtf8Lossy(std::string_view s) {
     out += '?';
     // Skip one whole UTF-8 sequence.
     size_t n = 1;
-    while (n < left && (static_cast<uint8_t>(in[n]) & 0xC0) == 0x80) ++n;
+    while (n < left && (static_cast<uint8_t>(in[n]) & 0xC0) == 0x80)
+      ++n;
     in += n, left -= n;
   }
   return out;

@@ -9,7 +9,9 @@
 
 namespace kova::cp932 {
 
-inline bool IsLead(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+inline bool IsLead(uint8_t c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
 
 // Length in bytes of the character at s[i]: 2 for a lead byte with a trail byte after it, else 1.
 inline size_t CharLen(std::string_view s, size_t i) {
@@ -19,8 +21,12 @@ inline size_t CharLen(std::string_view s, size_t i) {
 // True when byte i is the second byte of a double-byte character.
 bool IsTrailAt(std::string_view s, size_t i);
 
-inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
-inline char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
+inline char FoldAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+inline char UpperAscii(char c) {
+  return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
 std::string Lower(std::string_view s);
 std::string Upper(std::string_view s);
 bool EqualNoCase(std::string_view a, std::string_view b);

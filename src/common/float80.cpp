@@ -11,7 +11,8 @@ constexpr int kBias = 16383;
 
 long double DecodeFloat80(const uint8_t* b) {
   uint64_t mant = 0;
-  for (int i = 0; i < 8; ++i) mant |= static_cast<uint64_t>(b[i]) << (8 * i);
+  for (int i = 0; i < 8; ++i)
+    mant |= static_cast<uint64_t>(b[i]) << (8 * i);
   const unsigned se = b[8] | (b[9] << 8);
   const bool neg = se & 0x8000;
   const int exp = se & 0x7FFF;
@@ -65,7 +66,8 @@ void EncodeFloat80(long double v, uint8_t* b) {
       if (exp >= 0x7FFF) exp = 0x7FFF, mant = 0x8000000000000000ull;
     }
   }
-  for (int i = 0; i < 8; ++i) b[i] = static_cast<uint8_t>(mant >> (8 * i));
+  for (int i = 0; i < 8; ++i)
+    b[i] = static_cast<uint8_t>(mant >> (8 * i));
   const unsigned se = exp | (neg ? 0x8000u : 0u);
   b[8] = static_cast<uint8_t>(se);
   b[9] = static_cast<uint8_t>(se >> 8);

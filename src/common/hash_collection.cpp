@@ -58,7 +58,8 @@ void THashCollection::Delete(int i) {
   if (i < 0 || i >= Count()) return;
   Unlink(items_[i].get());
   items_.erase(items_.begin() + i);
-  for (int k = i; k < Count(); ++k) items_[k]->index_ = k;
+  for (int k = i; k < Count(); ++k)
+    items_[k]->index_ = k;
 }
 
 void THashCollection::Clear() {

@@ -12,7 +12,8 @@ void TIntList::Set(int i, int32_t value) {
 
 void TArrayString::Write(ByteWriter& w) const {
   w.U32(static_cast<uint32_t>(v_.size()));
-  for (const auto& s : v_) w.LpString(s);
+  for (const auto& s : v_)
+    w.LpString(s);
 }
 
 TArrayString TArrayString::Read(ByteReader& r) {

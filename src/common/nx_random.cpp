@@ -7,7 +7,8 @@ void TNxRandom::InitPool(int n) {
   pool_.clear();
   if (n <= 0) return;
   pool_.reserve(static_cast<size_t>(n));
-  for (int i = 0; i < n; ++i) pool_.push_back(i);
+  for (int i = 0; i < n; ++i)
+    pool_.push_back(i);
 }
 
 int32_t TNxRandom::DrawFromPool() {

@@ -34,7 +34,8 @@ void TPathParser::SetPath(std::string_view path) {
 
 std::string TPathParser::Path() const {
   std::string s;
-  for (const auto& part : parts_) s += part;
+  for (const auto& part : parts_)
+    s += part;
   return s;
 }
 
@@ -50,7 +51,8 @@ std::string TPathParser::Resolve(std::string_view path) const {
     path.remove_prefix(3);
   }
   std::string s;
-  for (size_t i = 0; i < keep; ++i) s += parts_[i];
+  for (size_t i = 0; i < keep; ++i)
+    s += parts_[i];
   return s + std::string(path);
 }
 

@@ -17,10 +17,14 @@ void TNxBigStream::WriteExact(const void* buffer, size_t n) {
 }
 
 namespace {
-int64_t Clamp(int64_t pos, int64_t size) { return std::clamp<int64_t>(pos, 0, size); }
+int64_t Clamp(int64_t pos, int64_t size) {
+  return std::clamp<int64_t>(pos, 0, size);
+}
 }  // namespace
 
-void TNxBigMemoryStream::SetPosition(int64_t pos) { pos_ = Clamp(pos, Size()); }
+void TNxBigMemoryStream::SetPosition(int64_t pos) {
+  pos_ = Clamp(pos, Size());
+}
 
 size_t TNxBigMemoryStream::Read(void* buffer, size_t n) {
   size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), Size() - pos_));
@@ -43,7 +47,9 @@ void TNxBigMemoryStream::SetSize(int64_t n) {
   pos_ = std::min(pos_, Size());
 }
 
-void TSpanStream::SetPosition(int64_t pos) { pos_ = Clamp(pos, Size()); }
+void TSpanStream::SetPosition(int64_t pos) {
+  pos_ = Clamp(pos, Size());
+}
 
 size_t TSpanStream::Read(void* buffer, size_t n) {
   size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), Size() - pos_));
@@ -53,8 +59,7 @@ size_t TSpanStream::Read(void* buffer, size_t n) {
 }
 
 int64_t CopyStream(TNxBigStream& target, TNxBigStream& source, int64_t count) {
-  return CopyStream(target, source, count,
-                    [](size_t n) { return new (std::nothrow) uint8_t[n]; });
+  return CopyStream(target, source, count, [](size_t n) { return new (std::nothrow) uint8_t[n]; });
 }
 
 int64_t CopyStream(TNxBigStream& target, TNxBigStream& source, int64_t count,

@@ -106,7 +106,8 @@ TEST(NxRandom, SequenceAndPool) {
   TNxRandom p(1);
   p.InitPool(4);
   std::vector<int> drawn;
-  for (int i = 0; i < 4; ++i) drawn.push_back(p.DrawFromPool());
+  for (int i = 0; i < 4; ++i)
+    drawn.push_back(p.DrawFromPool());
   // states 1, 6, 31, 156: indexes 1%4=1, 6%3=0, 31%2=1, 0
   EXPECT_EQ(drawn, (std::vector<int>{1, 0, 3, 2}));
   EXPECT_EQ(p.DrawFromPool(), -1);

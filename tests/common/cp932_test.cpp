@@ -22,8 +22,8 @@ TEST(Cp932, CompareOrdersFoldedBytes) {
     const char* b;
     int sign;
   } cases[] = {
-      {"abc", "ABC", 0}, {"abc", "abd", -1}, {"b", "A", 1},    {"ab", "abc", -1},
-      {"", "", 0},       {"\x83\x41", "\x83\x61", -1},         {"Z", "\x83\x41", -1},
+      {"abc", "ABC", 0}, {"abc", "abd", -1},           {"b", "A", 1},         {"ab", "abc", -1},
+      {"", "", 0},       {"\x83\x41", "\x83\x61", -1}, {"Z", "\x83\x41", -1},
   };
   for (const auto& c : cases) {
     int r = CompareNoCase(c.a, c.b);
@@ -49,7 +49,9 @@ TEST(Cp932, Utf8RoundTrip) {
   EXPECT_EQ(FromUtf8("\xF0\x9F\x98\x80"), std::nullopt);  // no CP932 form
   EXPECT_EQ(FromUtf8Lossy("a\xF0\x9F\x98\x80z"), "a?z");
   // Bytes that do not convert are shown, and the rest still converts.
-  EXPECT_EQ(ToUtf8("a\xFF" "b\x81"), "a\\xFFb\\x81");
+  EXPECT_EQ(ToUtf8("a\xFF"
+                   "b\x81"),
+            "a\\xFFb\\x81");
 }
 
 }  // namespace

@@ -24,7 +24,8 @@ class Spans : public TSpanStream {
 
 TEST(CopyStream, CountZeroCopiesWholeSourceAndBufferShrinks) {
   Bytes data(300000);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
+  for (size_t i = 0; i < data.size(); ++i)
+    data[i] = static_cast<uint8_t>(i * 7);
   TSpanStream src(data);
   src.SetPosition(1000);
   TNxBigMemoryStream dst;
