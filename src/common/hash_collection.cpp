@@ -22,21 +22,15 @@ int THashCollection::BucketOf(std::string_view name) {
 }
 
 void THashCollection::Link(THashCollectionItem* item) {
-  item->bucket_ = BucketOf(item->name_);
-  THashCollectionItem*& head = heads_[item->bucket_];
-  item->prev_ = nullptr;
-  item->next_ = head;
-  if (head) head->prev_ = item;
-  head = item;
+  buckets_[BucketOf(item->name_)][cp932::Lower(item->name_)].push_back(item);
 }
 
 void THashCollection::Unlink(THashCollectionItem* item) {
-  if (item->prev_)
-    item->prev_->next_ = item->next_;
-  else
-    heads_[item->bucket_] = item->next_;
-  if (item->next_) item->next_->prev_ = item->prev_;
-  item->prev_ = item->next_ = nullptr;
+  Chain& chain = buckets_[BucketOf(item->name_)];
+  auto it = chain.find(cp932::Lower(item->name_));
+  if (it == chain.end()) return;
+  std::erase(it->second, item);
+  if (it->second.empty()) chain.erase(it);
 }
 
 THashCollectionItem& THashCollection::Add(std::unique_ptr<THashCollectionItem> item) {
@@ -49,9 +43,15 @@ THashCollectionItem& THashCollection::Add(std::unique_ptr<THashCollectionItem> i
 }
 
 int THashCollection::IndexOf(std::string_view name) const {
-  for (THashCollectionItem* p = heads_[BucketOf(name)]; p; p = p->next_)
-    if (cp932::EqualNoCase(p->name_, name)) return p->index_;
-  return -1;
+  const Chain& chain = buckets_[BucketOf(name)];
+  if (chain.empty()) return -1;
+  // Folded into a reused buffer: lookups are hot and must not allocate.
+  thread_local std::string key;
+  key.assign(name);
+  for (size_t i = 0; i < key.size(); i += cp932::CharLen(key, i))
+    if (cp932::CharLen(key, i) == 1) key[i] = cp932::FoldAscii(key[i]);
+  auto it = chain.find(key);
+  return it == chain.end() ? -1 : it->second.back()->index_;
 }
 
 void THashCollection::Delete(int i) {
@@ -64,7 +64,8 @@ void THashCollection::Delete(int i) {
 
 void THashCollection::Clear() {
   items_.clear();
-  heads_.fill(nullptr);
+  for (Chain& chain : buckets_)
+    chain.clear();
 }
 
 }  // namespace kova

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kova {
@@ -30,16 +31,13 @@ class THashCollectionItem {
   std::string name_;
   THashCollection* owner_ = nullptr;
   int index_ = -1;
-  int bucket_ = 0;
-  THashCollectionItem* prev_ = nullptr;
-  THashCollectionItem* next_ = nullptr;
 };
 
 class THashCollection {
  public:
   static constexpr int kBuckets = 256;
 
-  THashCollection() { heads_.fill(nullptr); }
+  THashCollection() = default;
   virtual ~THashCollection() { Clear(); }
   THashCollection(const THashCollection&) = delete;
   THashCollection& operator=(const THashCollection&) = delete;
@@ -66,7 +64,10 @@ class THashCollection {
   void Unlink(THashCollectionItem* item);
 
   std::vector<std::unique_ptr<THashCollectionItem>> items_;
-  std::array<THashCollectionItem*, kBuckets> heads_;
+  // Each bucket maps a folded name to its items in the order they were added, so the latest
+  // is found first and a bucket holding thousands of names still answers in constant time.
+  using Chain = std::unordered_map<std::string, std::vector<THashCollectionItem*>>;
+  std::array<Chain, kBuckets> buckets_;
 };
 
 // Typed view for collections whose items are all of one class.

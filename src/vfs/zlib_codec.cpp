@@ -44,16 +44,38 @@ class InflateState {
 }  // namespace
 
 Bytes Inflate(std::span<const uint8_t> in, const std::string& name, uint64_t cap) {
-  Bytes out;
-  out.reserve(static_cast<size_t>(std::min<uint64_t>(cap, in.size() * 4 + 64)));
-  std::vector<uint8_t> buf(64 * 1024);
-  InflateState z(name);
-  bool end = z.Feed(in, buf.data(), buf.size(), [&](const uint8_t* p, size_t n) {
-    if (out.size() + n > cap) throw Error(name + ": compressed data expands too far");
-    out.insert(out.end(), p, p + n);
-  });
-  if (!end) throw Error(name + ": compressed data is truncated");
-  return out;
+  // Inflates straight into the result, doubling it as needed: no bounce buffer.
+  Bytes out(static_cast<size_t>(std::min<uint64_t>(cap, in.size() * 4 + 256)));
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) throw Error(name + ": cannot start decompression");
+  z.next_in = const_cast<Bytef*>(in.data());
+  z.avail_in = static_cast<uInt>(in.size());
+  size_t done = 0;
+  int r = Z_OK;
+  for (;;) {
+    if (done == out.size()) {
+      if (out.size() >= cap) {
+        inflateEnd(&z);
+        throw Error(name + ": compressed data expands too far");
+      }
+      out.resize(static_cast<size_t>(std::min<uint64_t>(cap, out.size() * 2)));
+    }
+    z.next_out = out.data() + done;
+    z.avail_out = static_cast<uInt>(std::min<size_t>(out.size() - done, 1u << 30));
+    const uInt before = z.avail_out;
+    r = inflate(&z, Z_NO_FLUSH);
+    done += before - z.avail_out;
+    if (r == Z_STREAM_END) break;
+    if (r == Z_BUF_ERROR && z.avail_in == 0) break;  // input ended early
+    if (r != Z_OK) break;
+  }
+  inflateEnd(&z);
+  if (r == Z_STREAM_END) {
+    out.resize(done);
+    return out;
+  }
+  if (r == Z_BUF_ERROR || r == Z_OK) throw Error(name + ": compressed data is truncated");
+  throw Error(name + ": compressed data is damaged");
 }
 
 uint64_t InflatedSize(TNxBigStream& in, int64_t count, const std::string& name) {
