@@ -11,6 +11,8 @@ namespace kova::cli {
 namespace {
 const Command kCommands[] = {
     {"archive", "list, extract, pack and append title archives", RunArchive},
+    {"files", "look up a title file as the player would", RunFiles},
+    {"install", "show an install.dat", RunInstall},
 };
 
 void PrintHelp() {
