@@ -38,8 +38,11 @@ class DiskFolder {
     std::unordered_map<std::string, std::string> exact, foldedRaw, foldedUtf8;
     std::unordered_map<std::string, bool> isDir;
   };
-  const Listing* ListingOf(const std::filesystem::path& dir) const;
-  std::optional<std::filesystem::path> Walk(std::string_view cp932Name, bool wantFolder) const;
+  // A folder's listing; `revalidate` reads it again when the folder changed since.
+  const Listing* ListingOf(const std::filesystem::path& dir, bool revalidate) const;
+  std::optional<std::filesystem::path> Walk(const std::vector<std::string>& parts, bool wantFolder,
+                                            bool revalidate) const;
+  std::optional<std::filesystem::path> Find(std::string_view cp932Name, bool wantFolder) const;
 
   std::filesystem::path root_;
   mutable std::unordered_map<std::string, Listing> listings_;

@@ -52,40 +52,47 @@ fs::path Normalised(const fs::path& p) {
 // ---- cache ----
 
 TVrCacheList::TVrCache& TVrCacheList::Find(std::string_view name) {
-  const std::string key = cp932::Upper(name);
-  for (auto it = items_.begin(); it != items_.end(); ++it) {
-    if (it->key == key) {
-      items_.splice(items_.begin(), items_, it);
-      return items_.front();
-    }
+  std::string key = cp932::Upper(name);
+  if (auto it = index_.find(key); it != index_.end()) {
+    items_.splice(items_.begin(), items_, it->second);
+    return items_.front();
   }
   items_.push_front({key, {}});
-  while (items_.size() > 1 && TotalSize() > kLimit)
+  index_.emplace(std::move(key), items_.begin());
+  while (items_.size() > 1 && total_ > kLimit) {
+    total_ -= static_cast<int64_t>(items_.back().data.size());
+    index_.erase(items_.back().key);
     items_.pop_back();
+  }
   return items_.front();
 }
 
+void TVrCacheList::SetData(TVrCache& item, Bytes data) {
+  total_ += static_cast<int64_t>(data.size()) - static_cast<int64_t>(item.data.size());
+  item.data = std::move(data);
+}
+
 const TVrCacheList::TVrCache* TVrCacheList::Peek(std::string_view name) const {
-  const std::string key = cp932::Upper(name);
-  for (const auto& item : items_)
-    if (item.key == key) return &item;
-  return nullptr;
+  auto it = index_.find(cp932::Upper(name));
+  return it == index_.end() ? nullptr : &*it->second;
 }
 
 void TVrCacheList::Remove(const TVrCache& item) {
-  items_.remove_if([&](const TVrCache& c) { return &c == &item; });
+  RemoveByName(item.key);
 }
 
 void TVrCacheList::RemoveByName(std::string_view name) {
-  const std::string key = cp932::Upper(name);
-  items_.remove_if([&](const TVrCache& c) { return c.key == key; });
+  auto it = index_.find(cp932::Upper(name));
+  if (it == index_.end()) return;
+  total_ -= static_cast<int64_t>(it->second->data.size());
+  items_.erase(it->second);
+  index_.erase(it);
 }
 
-int64_t TVrCacheList::TotalSize() const {
-  int64_t total = 0;
-  for (const auto& item : items_)
-    total += static_cast<int64_t>(item.data.size());
-  return total;
+void TVrCacheList::Clear() {
+  items_.clear();
+  index_.clear();
+  total_ = 0;
 }
 
 // ---- work files ----
@@ -231,7 +238,7 @@ void TVrFileManager::LoadToStream(TNxBigStream& target, std::string_view name) {
   if (!item.data.empty()) return Put(target, item.data);
 
   if (auto p = BaseFile(name)) {
-    item.data = ReadWholeFile(*p);
+    cache_.SetData(item, ReadWholeFile(*p));
     return Put(target, item.data);
   }
   for (auto& c : collections_) {
@@ -249,7 +256,7 @@ void TVrFileManager::LoadToStream(TNxBigStream& target, std::string_view name) {
         TNxBigStream& s = *c->ArchiveStream();
         s.SetPosition(e->offset);
         s.ReadExact(raw.data(), raw.size());
-        item.data = e->stored ? std::move(raw) : Inflate(raw, cp932::ToUtf8(e->Name()));
+        cache_.SetData(item, e->stored ? std::move(raw) : Inflate(raw, cp932::ToUtf8(e->Name())));
       } catch (...) {
         // Never leave compressed or partial bytes behind to be served as a hit later.
         cache_.Remove(item);
@@ -259,7 +266,7 @@ void TVrFileManager::LoadToStream(TNxBigStream& target, std::string_view name) {
     return Put(target, item.data);
   }
   if (auto p = DiscFile(name)) {
-    item.data = ReadWholeFile(*p);
+    cache_.SetData(item, ReadWholeFile(*p));
     return Put(target, item.data);
   }
   throw Error(cp932::ToUtf8(name) + ":ファイルがありません");

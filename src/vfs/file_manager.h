@@ -11,6 +11,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "common/disc_provider.h"
@@ -37,15 +38,19 @@ class TVrCacheList {
   // then drops the least recently used items while more than one is held and they exceed the
   // limit (the new item is still empty then).
   TVrCache& Find(std::string_view name);
+  // Fills an item (so the total size stays known without walking the list).
+  void SetData(TVrCache& item, Bytes data);
   void Remove(const TVrCache& item);
   void RemoveByName(std::string_view name);
-  void Clear() { items_.clear(); }
-  int64_t TotalSize() const;
+  void Clear();
+  int64_t TotalSize() const { return total_; }
   int Count() const { return static_cast<int>(items_.size()); }
   const TVrCache* Peek(std::string_view name) const;
 
  private:
   std::list<TVrCache> items_;
+  std::unordered_map<std::string, std::list<TVrCache>::iterator> index_;
+  int64_t total_ = 0;
 };
 
 // Work files: archive entries extracted for decoders that need a real path. They live in a
