@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/cp932.h"
+
 namespace kova {
 
 class THashCollection;
@@ -55,6 +57,12 @@ class THashCollection {
   THashCollectionItem* Find(std::string_view name) const {
     int i = IndexOf(name);
     return i < 0 ? nullptr : items_[i].get();
+  }
+  // Calls fn for every item of that name, the latest first, while it returns true.
+  template <typename F>
+  void ForEachNamed(std::string_view name, F&& fn) const {
+    for (THashCollectionItem* p = heads_[BucketOf(name)]; p; p = p->next_)
+      if (cp932::EqualNoCase(p->name_, name) && !fn(*p)) return;
   }
   // Frees the item at i; later items move down one place.
   void Delete(int i);
