@@ -15,5 +15,7 @@ struct Command {
 std::span<const Command> AllCommands();
 
 int RunArchive(std::span<char* const> args);
+int RunEval(std::span<char* const> args);
+int RunExpr(std::span<char* const> args);
 
 }  // namespace kova::cli

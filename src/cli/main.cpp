@@ -11,16 +11,21 @@ namespace kova::cli {
 namespace {
 const Command kCommands[] = {
     {"archive", "list, extract, pack and append title archives", RunArchive},
+    {"eval", "compile and evaluate script expressions", RunEval},
+    {"expr", "compile an expression to its stored form, or dump one", RunExpr},
 };
 
 void PrintHelp() {
   std::printf("usage: kova COMMAND [ARGS...]\n\ncommands:\n");
-  for (const Command& c : kCommands) std::printf("  %-10s %s\n", c.name, c.summary);
+  for (const Command& c : kCommands)
+    std::printf("  %-10s %s\n", c.name, c.summary);
   std::printf("\n'kova COMMAND --help' describes one command.\n");
 }
 }  // namespace
 
-std::span<const Command> AllCommands() { return kCommands; }
+std::span<const Command> AllCommands() {
+  return kCommands;
+}
 
 }  // namespace kova::cli
 
