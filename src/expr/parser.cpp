@@ -94,10 +94,11 @@ size_t Match(const std::u16string& s, size_t open, char16_t o, char16_t c) {
   return std::u16string::npos;
 }
 
+// Unbalanced pairs, and nesting deeper than the compiler allows, are syntax errors.
 void CheckPairs(const std::u16string& s, char16_t o, char16_t c) {
   int depth = 0;
   for (char16_t ch : s) {
-    if (ch == o) ++depth;
+    if (ch == o && ++depth > kMaxCompileDepth) Syntax();
     if (ch == c && --depth < 0) Syntax();
   }
   if (depth != 0) Syntax();
