@@ -251,6 +251,8 @@ TEST(Evaluator, Table) {
       {"\"表\"", "表"},
       {"\"ソ\" ++ \"\\\\\"", "ソ\\"},
       {"\"(a + b)\"", "(a + b)"},
+      {"\"表\\\"x\"", "表\"x"},  // 表's trail byte 0x5C does not escape; the next \" does
+      {"\"ソ\\\\\" ++ \"\"", "ソ\\"},
       {"\"x = 1\"", "x = 1"},
       // Statements and failures.
       {"i = 3", "<none>"},
@@ -310,6 +312,8 @@ TEST(Evaluator, ArrayElements) {
       {"a[1]", "<none>"},
       {"a[a[1, 2] - 4, 2]", "5"},
       {"IntToStr(a[1, 2])", "5"},
+      {"a[0, 0] = a[1, 2] + 1", "<none>"},
+      {"a[0, 0]", "6"},
       {"k[0]", "2"},
       {"@KeyPush[256]", "TRUE"},
       {"@KeyPush[258]", "<none>"},
