@@ -19,6 +19,7 @@ std::vector<std::string> Args::Options(std::string_view name) {
   std::vector<std::string> values;
   const std::string flag = "--" + std::string(name);
   for (size_t i = 0; i < words_.size(); ++i) {
+    if (words_[i] == "--") break;  // no options after "--"
     if (used_[i]) continue;
     const std::string& w = words_[i];
     if (w == flag) {
@@ -43,18 +44,24 @@ std::optional<std::string> Args::Option(std::string_view name) {
 bool Args::Flag(std::string_view name) {
   const std::string flag = "--" + std::string(name);
   bool found = false;
-  for (size_t i = 0; i < words_.size(); ++i)
+  for (size_t i = 0; i < words_.size() && words_[i] != "--"; ++i)
     if (!used_[i] && words_[i] == flag) used_[i] = true, found = true;
   return found;
 }
 
 std::optional<std::string> Args::NextIf() {
+  bool afterDashes = false;
   for (size_t i = 0; i < words_.size(); ++i) {
+    if (!afterDashes && words_[i] == "--") {
+      // "--" ends the options: every later word is positional, even one that begins with '-'.
+      used_[i] = true;
+      afterDashes = true;
+      continue;
+    }
     if (used_[i]) continue;
-    // "--" ends the options; a lone "-" is a positional word.
-    if (words_[i].size() > 1 && words_[i][0] == '-' && words_[i] != "--") continue;
+    // A lone "-" is a positional word.
+    if (!afterDashes && words_[i].size() > 1 && words_[i][0] == '-') continue;
     used_[i] = true;
-    if (words_[i] == "--") return NextIf();
     return words_[i];
   }
   return std::nullopt;

@@ -17,5 +17,7 @@ std::span<const Command> AllCommands();
 int RunArchive(std::span<char* const> args);
 int RunFiles(std::span<char* const> args);
 int RunInstall(std::span<char* const> args);
+int RunEval(std::span<char* const> args);
+int RunExpr(std::span<char* const> args);
 
 }  // namespace kova::cli

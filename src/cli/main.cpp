@@ -13,6 +13,8 @@ const Command kCommands[] = {
     {"archive", "list, extract, pack and append title archives", RunArchive},
     {"files", "look up a title file as the player would", RunFiles},
     {"install", "show an install.dat", RunInstall},
+    {"eval", "compile and evaluate script expressions", RunEval},
+    {"expr", "compile an expression to its stored form, or dump one", RunExpr},
 };
 
 void PrintHelp() {

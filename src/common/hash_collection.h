@@ -9,6 +9,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/cp932.h"
+
 namespace kova {
 
 class THashCollection;
@@ -53,6 +55,17 @@ class THashCollection {
   THashCollectionItem* Find(std::string_view name) const {
     int i = IndexOf(name);
     return i < 0 ? nullptr : items_[i].get();
+  }
+  // Calls fn for every item of that name, the latest first, while it returns true.
+  template <typename F>
+  void ForEachNamed(std::string_view name, F&& fn) const {
+    const Chain& chain = buckets_[BucketOf(name)];
+    auto it = chain.find(cp932::Lower(name));
+    if (it == chain.end()) return;
+    // A callback may not add or remove items; iterate over a copy to be safe all the same.
+    const std::vector<THashCollectionItem*> items = it->second;
+    for (auto p = items.rbegin(); p != items.rend(); ++p)
+      if (!fn(**p)) return;
   }
   // Frees the item at i; later items move down one place.
   void Delete(int i);
