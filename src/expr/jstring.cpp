@@ -86,15 +86,13 @@ std::string JTrim(std::string_view s) {
   }
   // The end is found by walking characters, so a trail byte 0x40 after another lead byte is
   // never taken for half of a full-width space.
-  size_t e = b, lastKeep = b;
+  size_t lastKeep = b;
   for (size_t i = b; i < s.size();) {
     const size_t n = cp932::CharLen(s, i);
     const bool space = (n == 1 && s[i] == ' ') || (n == 2 && s[i] == '\x81' && s[i + 1] == '\x40');
     i += n;
     if (!space) lastKeep = i;
-    e = i;
   }
-  (void)e;
   return std::string(s.substr(b, lastKeep - b));
 }
 

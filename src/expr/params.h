@@ -26,6 +26,7 @@ class TParamVar : public TCustomParam {
   int Count() const override;
   void SetCount(int n) override;
   int TypeCode() const override;
+  bool IsReference() const override { return true; }
 
   bool AsBool() const override;
   long double AsFloat() const override;

@@ -622,7 +622,7 @@ class BoundOperands {
   explicit BoundOperands(TOpeData& op) : op_(op) {}
   ~BoundOperands() {
     for (auto& o : op_.operands)
-      if (auto* ref = dynamic_cast<TParamVar*>(o.get())) ref->Unbind();
+      if (o->IsReference()) static_cast<TParamVar*>(o.get())->Unbind();
   }
 
  private:
@@ -711,12 +711,12 @@ void TKovaParser::Evaluate(TParamCollection& store, TSysFuncMan& funcs) {
       if (op.operands.size() < OperandsNeeded(op.code)) BadOperation(op);
       // 1. Bind the reference operands.
       for (auto& o : op.operands) {
-        auto* ref = dynamic_cast<TParamVar*>(o.get());
-        if (!ref) continue;
+        if (!o->IsReference()) continue;
+        auto* ref = static_cast<TParamVar*>(o.get());
         TParamCollectionItem* it = resolve(ref->TargetName());
         if (!it) Missing(ref->TargetName());
-        auto* inner = dynamic_cast<TParamVar*>(&it->Value());
-        ref->Bind(it, inner ? inner->ElementIndex() : 0);
+        const TCustomParam& v = it->Value();
+        ref->Bind(it, v.IsReference() ? static_cast<const TParamVar&>(v).ElementIndex() : 0);
       }
       TCustomParam* l = op.operands.size() > 0 ? op.operands[0].get() : nullptr;
       TCustomParam* r = op.operands.size() > 1 ? op.operands[1].get() : nullptr;

@@ -29,6 +29,8 @@ class TCustomParam {
   virtual int Count() const = 0;
   virtual void SetCount(int n) = 0;
   virtual int TypeCode() const = 0;
+  // True for TParamVar (cheaper than a dynamic_cast on the evaluator's hot path).
+  virtual bool IsReference() const { return false; }
 
   virtual bool AsBool() const { return GetBoolAt(0); }
   virtual long double AsFloat() const { return GetFloatAt(0); }
