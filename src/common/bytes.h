@@ -46,6 +46,10 @@ class ByteReader {
 
   // n bytes, as a view into the data (valid while the data lives).
   std::span<const uint8_t> Span(size_t n);
+  // The bytes already read from `from` up to the current position.
+  std::span<const uint8_t> ReadSince(size_t from) const {
+    return from <= pos_ ? data_.subspan(from, pos_ - from) : std::span<const uint8_t>();
+  }
   std::string Str(size_t n);
   // u32 length, then the bytes; a length of 0 or less (as i32) is the empty string.
   std::string LpString();
