@@ -15,6 +15,7 @@ struct Command {
 std::span<const Command> AllCommands();
 
 int RunArchive(std::span<char* const> args);
+int RunPlay(std::span<char* const> args);
 int RunFiles(std::span<char* const> args);
 int RunInstall(std::span<char* const> args);
 int RunEval(std::span<char* const> args);

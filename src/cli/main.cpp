@@ -10,6 +10,7 @@ namespace kova::cli {
 
 namespace {
 const Command kCommands[] = {
+    {"play", "play a title", RunPlay},
     {"archive", "list, extract, pack and append title archives", RunArchive},
     {"files", "look up a title file as the player would", RunFiles},
     {"install", "show an install.dat", RunInstall},
@@ -33,9 +34,24 @@ std::span<const Command> AllCommands() {
 
 int main(int argc, char** argv) {
   using namespace kova::cli;
-  if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+  // With no command, or only options, the program plays: a player with its title appended is
+  // started just like that.
+  const bool playOnly = argc < 2 || (argv[1][0] == '-' && std::strcmp(argv[1], "--help") != 0 &&
+                                     std::strcmp(argv[1], "-h") != 0);
+  if (playOnly) {
+    try {
+      return RunPlay({argv + 1, static_cast<size_t>(argc - 1)});
+    } catch (const UsageError& e) {
+      std::fprintf(stderr, "kova play: %s (see 'kova play --help')\n", e.what());
+      return 2;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "kova play: %s\n", e.what());
+      return 1;
+    }
+  }
+  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
     PrintHelp();
-    return argc < 2 ? 2 : 0;
+    return 0;
   }
   const std::string name = argv[1];
   for (const Command& c : AllCommands()) {
