@@ -268,7 +268,7 @@ int TCallMan::StartEvent(int32_t level) {
 }
 
 void TCallMan::Run() {
-  budget_ = kFrameBudget;
+  budget_ = frameBudget_;
   do {
     switch (runState_) {
       case kMain:
@@ -312,7 +312,7 @@ void TCallMan::Run() {
     }
     if (--budget_ <= 0) {
       host_.trace.Error(host_.clock.gameClock, page_ ? page_->Name() : "", 0,
-                        "more than " + std::to_string(kFrameBudget) + " commands in one frame");
+                        "more than " + std::to_string(frameBudget_) + " commands in one frame");
       return;
     }
   } while ((runOn_ || runState_ != kMain) && !host_.clock.terminating);

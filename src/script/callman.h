@@ -161,6 +161,8 @@ class TCallMan {
   std::vector<std::unique_ptr<TPage>>& Pages() { return pages_; }
 
   void Note(const std::string& text) { host_.trace.Note(host_.clock.gameClock, text); }
+  // Commands one frame may run before the frame is cut short (runaway scripts).
+  void SetFrameBudget(int64_t n) { frameBudget_ = n; }
 
  private:
   enum class StepResult { kContinue = 0, kReturnedToMain = 1, kEnded = 2, kReturnedInHandler = -1 };
@@ -185,6 +187,7 @@ class TCallMan {
   int32_t levelCount_ = 2;
   std::vector<std::unique_ptr<TStack>> stack_;
   int64_t budget_ = 0;
+  int64_t frameBudget_ = kFrameBudget;
 };
 
 }  // namespace kova

@@ -333,3 +333,75 @@ TEST(HandlerName, SplitsLabelAndReplacesTheExtension) {
 
 }  // namespace
 }  // namespace kova
+
+namespace kova {
+namespace {
+
+TEST(Interpreter, RunawayScriptsAreCutShort) {
+  Title t;
+  PageBuilder main("main.ksb");
+  Var(main, "n", "0");
+  main.Add("Label", {S("top")}).Add("Calc", {E("n = n + 1")}).Add("Jump", {S("main.ksb"), I(1), E("TRUE")});
+  t.Page("main.ksb", main);
+  t.Start("main.ksb");
+  t.cm->SetFrameBudget(3000);
+  t.Frame();
+  EXPECT_NE(t.TraceText().find("more than 3000 commands in one frame"), std::string::npos);
+  const int32_t afterOne = t.Int("n");
+  EXPECT_GT(afterOne, 900);
+  t.Frame();  // the next frame goes on
+  EXPECT_GT(t.Int("n"), afterOne);
+}
+
+TEST(Interpreter, EndlessRecursionStopsAtTheDepthLimit) {
+  Title t;
+  PageBuilder main("main.ksb");
+  Var(main, "n", "0");
+  main.Add("Calc", {E("n = n + 1")}).Add("Call", {S("main.ksb"), I(1), S(""), E("TRUE"), L({})});
+  t.Page("main.ksb", main);
+  t.Start("main.ksb");
+  t.Frame();
+  // The call that would pass the limit is skipped, and the calls unwind one by one.
+  EXPECT_NE(t.TraceText().find("call depth above 10000"), std::string::npos);
+  EXPECT_EQ(t.cm->Depth(), 0u);
+  EXPECT_EQ(t.Int("n"), 1);
+}
+
+TEST(Interpreter, ResetAndPCResetRestart) {
+  Title t;
+  PageBuilder main("main.ksb");
+  Var(main, "g", "5");
+  main.Add("Reset", {S("second.ksb"), I(1), B(0)});
+  PageBuilder second("second.ksb");
+  Var(second, "seen", "0");
+  second.Add("Calc", {E("seen = 1")}).Add("Terminate", {});
+  t.Page("main.ksb", main);
+  t.Page("second.ksb", second);
+  t.Start("main.ksb");
+  t.FramesUntilTerminate(3);
+  EXPECT_EQ(t.vars.FindItem("g"), nullptr);  // game variables cleared
+  EXPECT_EQ(t.vars.FindItem("seen"), nullptr);  // index 1 skipped its VarNew
+}
+
+TEST(Interpreter, PCResetInsideAHandlerRewritesTheInterruptedPosition) {
+  Title t;
+  PageBuilder main("main.ksb");
+  Var(main, "log", "\"\"", 4);
+  main.Add("Wait", {E("TRUE"), E(""), E("")});
+  PageBuilder h("h.ksb");
+  h.Add("PCReset", {S("after.ksb"), I(0), B(0)}).Add("Calc", {E("log = log ++ \"h\"")});
+  PageBuilder after("after.ksb");
+  after.Add("Calc", {E("log = log ++ \"a\"")}).Add("Terminate", {});
+  t.Page("main.ksb", main);
+  t.Page("h.ksb", h);
+  t.Page("after.ksb", after);
+  t.Start("main.ksb");
+  t.Frame();
+  t.events.Post({"h.kss", {}, 0, 0});
+  t.FramesUntilTerminate(3);
+  // The handler finishes, then returns to the reset target instead of the Wait.
+  EXPECT_EQ(t.Str("log"), "ha");
+}
+
+}  // namespace
+}  // namespace kova
