@@ -15,5 +15,6 @@ struct Command {
 std::span<const Command> AllCommands();
 
 int RunArchive(std::span<char* const> args);
+int RunImage(std::span<char* const> args);
 
 }  // namespace kova::cli

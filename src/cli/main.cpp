@@ -11,6 +11,7 @@ namespace kova::cli {
 namespace {
 const Command kCommands[] = {
     {"archive", "list, extract, pack and append title archives", RunArchive},
+    {"image", "inspect layered pictures and convert them to and from PNG", RunImage},
 };
 
 void PrintHelp() {
