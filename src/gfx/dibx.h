@@ -219,6 +219,9 @@ class TCustomDIBX {
                 bool flipH, Plan& p) const;
 
  protected:
+  TCustomDIBX(TCustomDIBX&&) = default;
+  TCustomDIBX& operator=(TCustomDIBX&&) = default;
+
   Rect update_;
   int64_t colorKey_ = -1;
   std::vector<Rect> rectsA_, rectsB_;
@@ -230,6 +233,8 @@ class TDIBX : public TCustomDIBX {
  public:
   TDIBX() { SetSize(1, 1, 32); }
   TDIBX(int32_t width, int32_t height, int bits = 32) { SetSize(width, height, bits); }
+  TDIBX(TDIBX&&) = default;
+  TDIBX& operator=(TDIBX&&) = default;
 
   int32_t Width() const override { return width_; }
   int32_t Height() const override { return height_; }
