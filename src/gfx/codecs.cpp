@@ -210,7 +210,8 @@ void JpegSilent(j_common_ptr, int) {}
 
 // Decodes into rows of 24-bit pixels; false with the message on failure. No C++ objects with
 // destructors live in this frame, so the jump is safe.
-bool DecodeJpeg(std::span<const uint8_t> data, TDIBSurface* pic, char* message) {
+bool DecodeJpeg(std::span<const uint8_t> data, TDIBSurface* pic, int32_t ew, int32_t eh,
+                char* message) {
   jpeg_decompress_struct cinfo;
   JpegErr err;
   cinfo.err = jpeg_std_error(&err.mgr);
@@ -226,8 +227,10 @@ bool DecodeJpeg(std::span<const uint8_t> data, TDIBSurface* pic, char* message) 
   jpeg_read_header(&cinfo, TRUE);
   cinfo.out_color_space = JCS_EXT_BGR;
   if (int64_t{cinfo.image_width} * cinfo.image_height > kMaxPicturePixels ||
-      cinfo.image_width > kMaxPictureSide || cinfo.image_height > kMaxPictureSide) {
-    std::snprintf(message, JMSG_LENGTH_MAX, "size");
+      cinfo.image_width > kMaxPictureSide || cinfo.image_height > kMaxPictureSide ||
+      (ew >= 0 && (cinfo.image_width != static_cast<JDIMENSION>(ew) ||
+                   cinfo.image_height != static_cast<JDIMENSION>(eh)))) {
+    std::snprintf(message, JMSG_LENGTH_MAX, "size %ux%u", cinfo.image_width, cinfo.image_height);
     jpeg_destroy_decompress(&cinfo);
     return false;
   }
@@ -279,11 +282,12 @@ bool EncodeJpeg(const TDIBSurface& pic, int quality, unsigned char** out, unsign
 }
 }  // namespace
 
-TDIBSurface ReadJpeg(std::span<const uint8_t> data, const std::string& name) {
+TDIBSurface ReadJpeg(std::span<const uint8_t> data, const std::string& name, int32_t expectW,
+                     int32_t expectH) {
   TDIBSurface pic;
   char message[JMSG_LENGTH_MAX] = {};
   if (data.empty()) Damaged(name, "empty JPEG block");
-  if (!DecodeJpeg(data, &pic, message)) Damaged(name, std::string("JPEG: ") + message);
+  if (!DecodeJpeg(data, &pic, expectW, expectH, message)) Damaged(name, std::string("JPEG: ") + message);
   return pic;
 }
 

@@ -33,8 +33,9 @@ Bytes WriteBmp24(const TDIBSurface& pic);
 TDIBSurface ReadPng(std::span<const uint8_t> data, const std::string& name);
 // The picture as 8-bit RGB, or RGBA when it has an alpha plane.
 Bytes WritePng(const TDIBSurface& pic);
-// JPEG: a 24-bit picture.
-TDIBSurface ReadJpeg(std::span<const uint8_t> data, const std::string& name);
+// JPEG: a 24-bit picture. With an expected size, another size is refused before decoding.
+TDIBSurface ReadJpeg(std::span<const uint8_t> data, const std::string& name, int32_t expectW = -1,
+                     int32_t expectH = -1);
 Bytes WriteJpeg(const TDIBSurface& pic, int quality);
 
 // zlib: deflate at level 1 in zlib format; inflate stops at `limit` bytes of output.

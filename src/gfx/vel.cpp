@@ -110,6 +110,9 @@ class VelReader {
         uint64_t{w} * h > static_cast<uint64_t>(kMaxPicturePixels))
       r_.Fail("size " + std::to_string(w) + "x" + std::to_string(h));
     TDIBSurface& pic = f.picture;
+    // The picture, each layer and their alpha planes: layers stay until the file is read.
+    Spend(DibRowSize(w, static_cast<int>(bpp)) * h * (int64_t{1} + layerCount) +
+          DibRowSize(w, 8) * h);
     pic.SetSize(static_cast<int32_t>(w), static_cast<int32_t>(h), static_cast<int>(bpp));
     if (bpp <= 8) {
       const uint32_t n = 1u << bpp;
@@ -145,6 +148,7 @@ class VelReader {
         if (alphaSize > 0) {
           auto alpha = r_.Span(alphaSize);
           L.transparent = -1;
+          Spend(DibRowSize(pic.Width(), 8) * pic.Height());
           TDIBSurface& plane = L.surface.CreateAlphaPlane();
           DecodeAlpha(alpha, plane, index, i);
         }
@@ -205,7 +209,7 @@ class VelReader {
   void DecodeColour(std::span<const uint8_t> block, TDIBSurface& s, int frame, uint32_t layer) {
     if (s.Empty()) return;
     if (!Legacy() && h_.kind == 2) {
-      TDIBSurface jpeg = ReadJpeg(block, name_);
+      TDIBSurface jpeg = ReadJpeg(block, name_, s.Width(), s.Height());
       if (jpeg.Width() != s.Width() || jpeg.Height() != s.Height())
         r_.Fail("JPEG block size differs from the frame");
       if (s.BitCount() <= 8) {
@@ -303,7 +307,15 @@ class VelReader {
     }
   }
 
+  // Refuses files whose decoded pictures would exceed the list's budget: a few bytes of tile
+  // references or layers can otherwise demand any amount of memory.
+  void Spend(int64_t bytes) {
+    spent_ += bytes;
+    if (spent_ > list_.decodeBudget) r_.Fail("decoded size beyond " + std::to_string(list_.decodeBudget) + " bytes");
+  }
+
   ByteReader r_;
+  int64_t spent_ = 0;
   const std::string& name_;
   TVellFrameList& list_;
   bool firstOnly_, post_;

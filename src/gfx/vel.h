@@ -83,6 +83,8 @@ class TVellFrameList {
   uint8_t bottomOpaque = 0;
   int32_t targetDepth = 0;  // post-processing converts to it when positive
   bool protect = false;     // written with permuted rows (needs a nonzero code)
+  // Bytes the decoded pictures and layers of one file may take; larger files are refused.
+  int64_t decodeBudget = int64_t{1} << 30;
   int32_t ProtectionCode() const { return code_; }
   void SetProtectionCode(int32_t code) { code_ = code; }
 

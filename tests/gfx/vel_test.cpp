@@ -491,6 +491,12 @@ TEST(VelDamage, EveryViolationIsReported) {
       {"rectangle count", [&] { FileSpec s = base(); s.frames[0].countA = 100000; return BuildVel(s); }},
       {"block size past the end", [&] { Bytes b = BuildVel(base()); b.resize(b.size() - 14); return b; }},
       {"bad JPEG", [&] { FileSpec s = base(); s.kind = 2; return BuildVel(s); }},
+      {"layers beyond the decoding budget", [&] {
+         FileSpec s = base();
+         s.frames[0].w = s.frames[0].h = 4000;
+         s.frames[0].layers.assign(30, LayerSpec{});
+         return BuildVel(s);
+       }},
   };
   for (const auto& c : cases) {
     try {
