@@ -69,8 +69,11 @@ int Info(Args& args) {
     std::printf("frame %d: \"%s\" %dx%d, %d bits, delay %d, layers %d, ", i,
                 cp932::ToUtf8(f.name).c_str(), f.picture.Width(), f.picture.Height(),
                 f.picture.BitCount(), f.delay, f.layerCount);
-    if (f.transparentValue < 0) std::printf("key none");
-    else std::printf("key %d (colour 0x%06X)", f.transparentValue, static_cast<unsigned>(f.transparentColor));
+    if (f.transparentValue < 0)
+      std::printf("key none");
+    else
+      std::printf("key %d (colour 0x%06X)", f.transparentValue,
+                  static_cast<unsigned>(f.transparentColor));
     std::printf(", alpha %s", f.picture.AlphaPlane() ? "yes" : "no");
     if (!f.rectsA.empty() || !f.rectsB.empty())
       std::printf(", rectangles %zu+%zu", f.rectsA.size(), f.rectsB.size());
@@ -102,7 +105,7 @@ int Convert(Args& args) {
   } else if (inExt == ".png" || inExt == ".bmp" || inExt == ".dib" || inExt == ".jpg" ||
              inExt == ".jpeg") {
     TVellFrame& f = list.AddFrame();
-    f.picture = inExt == ".png"   ? ReadPng(data, in)
+    f.picture = inExt == ".png"                       ? ReadPng(data, in)
                 : inExt == ".jpg" || inExt == ".jpeg" ? ReadJpeg(data, in)
                                                       : ReadBmp(data, in);
   } else {
@@ -111,7 +114,8 @@ int Convert(Args& args) {
 
   if (outExt == ".vel") {
     list.protect = codeArg.has_value();
-    for (int i = 0; i < list.Count(); ++i) list.Frame(i).layers.clear();
+    for (int i = 0; i < list.Count(); ++i)
+      list.Frame(i).layers.clear();
     WriteFileAtomic(out, list.SaveToBytes(kind, 70));
     std::printf("%s: %d frame(s), %dx%d, %d bits, kind %d%s\n", out.c_str(), list.Count(),
                 list.Count() ? list.Frame(0).picture.Width() : 0,

@@ -66,9 +66,12 @@ TDIBSurface ReadBmp(std::span<const uint8_t> data, const std::string& name) {
         m.Seek(14 + 40);
         rm = m.U32(), gm = m.U32(), bm = m.U32();
       }
-      if (bpp == 16 && rm == 0xF800 && gm == 0x07E0 && bm == 0x001F) bits = 16;
-      else if (bpp == 16 && rm == 0x7C00 && gm == 0x03E0 && bm == 0x001F) bits = 15;
-      else if (!(bpp == 32 && rm == 0xFF0000 && gm == 0xFF00 && bm == 0xFF)) r.Fail("bit masks");
+      if (bpp == 16 && rm == 0xF800 && gm == 0x07E0 && bm == 0x001F)
+        bits = 16;
+      else if (bpp == 16 && rm == 0x7C00 && gm == 0x03E0 && bm == 0x001F)
+        bits = 15;
+      else if (!(bpp == 32 && rm == 0xFF0000 && gm == 0xFF00 && bm == 0xFF))
+        r.Fail("bit masks");
     } else if (compression != 0) {
       r.Fail("compression");
     }
@@ -125,7 +128,8 @@ Bytes WriteBmp24(const TDIBSurface& picIn) {
   w.U32(2835);
   w.U32(0);
   w.U32(0);
-  for (int32_t y = pic->Height() - 1; y >= 0; --y) w.Raw(pic->ScanLine(y), row);
+  for (int32_t y = pic->Height() - 1; y >= 0; --y)
+    w.Raw(pic->ScanLine(y), row);
   return w.Take();
 }
 
@@ -135,8 +139,7 @@ TDIBSurface ReadPng(std::span<const uint8_t> data, const std::string& name) {
   png_image img;
   std::memset(&img, 0, sizeof img);
   img.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&img, data.data(), data.size()))
-    Damaged(name, img.message);
+  if (!png_image_begin_read_from_memory(&img, data.data(), data.size())) Damaged(name, img.message);
   struct Free {
     png_image* p;
     ~Free() { png_image_free(p); }
@@ -287,7 +290,8 @@ TDIBSurface ReadJpeg(std::span<const uint8_t> data, const std::string& name, int
   TDIBSurface pic;
   char message[JMSG_LENGTH_MAX] = {};
   if (data.empty()) Damaged(name, "empty JPEG block");
-  if (!DecodeJpeg(data, &pic, expectW, expectH, message)) Damaged(name, std::string("JPEG: ") + message);
+  if (!DecodeJpeg(data, &pic, expectW, expectH, message))
+    Damaged(name, std::string("JPEG: ") + message);
   return pic;
 }
 

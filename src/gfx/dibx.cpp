@@ -5,7 +5,9 @@
 #include <cstring>
 #include <numbers>
 
+#include "common/cp932.h"
 #include "common/error.h"
+#include "common/stream.h"
 #include "gfx/codecs.h"
 #include "gfx/file_io.h"
 #include "gfx/pixel_kernels.h"
@@ -26,7 +28,8 @@ std::span<const uint32_t> ChannelMasks(int bits) {
 }
 uint32_t BlendPx(uint32_t d, uint32_t s, uint32_t a, std::span<const uint32_t> masks) {
   uint32_t out = 0;
-  for (uint32_t m : masks) out |= (((d & m) * (255 - a) + (s & m) * a) >> 8) & m;
+  for (uint32_t m : masks)
+    out |= (((d & m) * (255 - a) + (s & m) * a) >> 8) & m;
   return out;
 }
 uint32_t AddPx(uint32_t d, uint32_t s, uint32_t k, std::span<const uint32_t> masks) {
@@ -38,7 +41,9 @@ uint32_t AddPx(uint32_t d, uint32_t s, uint32_t k, std::span<const uint32_t> mas
   return out;
 }
 
-int64_t Clamp32(double v) { return static_cast<int64_t>(std::clamp(v, -2147483648.0, 2147483647.0)); }
+int64_t Clamp32(double v) {
+  return static_cast<int64_t>(std::clamp(v, -2147483648.0, 2147483647.0));
+}
 
 // Restores a bitmap's update rectangle when a tiling operation ends, also by an exception.
 class UpdateGuard {
@@ -64,7 +69,9 @@ BlendChoice ChooseBlend(int32_t v) {
 // ---------------------------------------------------------------------------------------------
 // Storage-independent parts of the base class.
 
-uint32_t TCustomDIBX::GetPixel(int32_t x, int32_t y) const { return 0; }
+uint32_t TCustomDIBX::GetPixel(int32_t x, int32_t y) const {
+  return 0;
+}
 void TCustomDIBX::SetPixel(int32_t, int32_t, uint32_t) {}
 
 std::array<uint32_t, 256> TCustomDIBX::GetPalette() const {
@@ -84,15 +91,28 @@ void TCustomDIBX::GetPaletteEntries(int first, std::span<uint32_t> out) const {
 void TCustomDIBX::SetPaletteEntries(int first, std::span<const uint32_t> in) {
   auto* p = PaletteStore();
   if (!p || first < 0) return;
-  for (size_t i = 0; i < in.size() && first + i < 256; ++i) (*p)[first + i] = in[i];
+  for (size_t i = 0; i < in.size() && first + i < 256; ++i)
+    (*p)[first + i] = in[i];
 }
 
-uint32_t TCustomDIBX::RedMask() const { return BitCount() >= 24 ? 0xFF0000u : 0; }
-uint32_t TCustomDIBX::GreenMask() const { return BitCount() >= 24 ? 0x00FF00u : 0; }
-uint32_t TCustomDIBX::BlueMask() const { return BitCount() >= 24 ? 0x0000FFu : 0; }
-int TCustomDIBX::RedShift() const { return 16; }
-int TCustomDIBX::GreenShift() const { return 8; }
-int TCustomDIBX::BlueShift() const { return 0; }
+uint32_t TCustomDIBX::RedMask() const {
+  return BitCount() >= 24 ? 0xFF0000u : 0;
+}
+uint32_t TCustomDIBX::GreenMask() const {
+  return BitCount() >= 24 ? 0x00FF00u : 0;
+}
+uint32_t TCustomDIBX::BlueMask() const {
+  return BitCount() >= 24 ? 0x0000FFu : 0;
+}
+int TCustomDIBX::RedShift() const {
+  return 16;
+}
+int TCustomDIBX::GreenShift() const {
+  return 8;
+}
+int TCustomDIBX::BlueShift() const {
+  return 0;
+}
 
 void TCustomDIBX::AddUpdate(const Rect& rIn) {
   const Rect r = rIn.Intersect(Bounds());
@@ -145,10 +165,18 @@ static void RectOpImpl(TCustomDIBX& b, const Rect& rIn, uint32_t c, int32_t a, R
       auto* row = reinterpret_cast<uint32_t*>(base + y * b.Pitch()) + r.left;
       const int n = r.Width();
       switch (op) {
-        case RectOp::kFill: std::fill(row, row + n, c); break;
-        case RectOp::kAlpha: k.fillAlpha(row, n, c, ua); break;
-        case RectOp::kAdd: k.addRect(row, n, c); break;
-        case RectOp::kSub: k.subRect(row, n, c); break;
+        case RectOp::kFill:
+          std::fill(row, row + n, c);
+          break;
+        case RectOp::kAlpha:
+          k.fillAlpha(row, n, c, ua);
+          break;
+        case RectOp::kAdd:
+          k.addRect(row, n, c);
+          break;
+        case RectOp::kSub:
+          k.subRect(row, n, c);
+          break;
       }
       continue;
     }
@@ -156,15 +184,20 @@ static void RectOpImpl(TCustomDIBX& b, const Rect& rIn, uint32_t c, int32_t a, R
       const uint32_t d = b.GetPixel(x, y);
       uint32_t out = 0;
       switch (op) {
-        case RectOp::kFill: out = c; break;
+        case RectOp::kFill:
+          out = c;
+          break;
         case RectOp::kAlpha:
-          for (uint32_t m : masks) out |= (((c & m) * ua + (d & m) * (255 - ua)) >> 8) & m;
+          for (uint32_t m : masks)
+            out |= (((c & m) * ua + (d & m) * (255 - ua)) >> 8) & m;
           break;
         case RectOp::kAdd:
-          for (uint32_t m : masks) out |= std::min(m, (c & m) + (d & m));
+          for (uint32_t m : masks)
+            out |= std::min(m, (c & m) + (d & m));
           break;
         case RectOp::kSub:
-          for (uint32_t m : masks) out |= (d & m) >= (c & m) ? (d & m) - (c & m) : 0;
+          for (uint32_t m : masks)
+            out |= (d & m) >= (c & m) ? (d & m) - (c & m) : 0;
           break;
       }
       b.SetPixel(x, y, out);
@@ -172,12 +205,18 @@ static void RectOpImpl(TCustomDIBX& b, const Rect& rIn, uint32_t c, int32_t a, R
   }
 }
 
-void TCustomDIBX::FillRect(const Rect& r, uint32_t c) { RectOpImpl(*this, r, c, 0, RectOp::kFill); }
+void TCustomDIBX::FillRect(const Rect& r, uint32_t c) {
+  RectOpImpl(*this, r, c, 0, RectOp::kFill);
+}
 void TCustomDIBX::FillRectAlpha(const Rect& r, uint32_t c, int32_t a) {
   RectOpImpl(*this, r, c, a, RectOp::kAlpha);
 }
-void TCustomDIBX::AddRect(const Rect& r, uint32_t c) { RectOpImpl(*this, r, c, 0, RectOp::kAdd); }
-void TCustomDIBX::SubRect(const Rect& r, uint32_t c) { RectOpImpl(*this, r, c, 0, RectOp::kSub); }
+void TCustomDIBX::AddRect(const Rect& r, uint32_t c) {
+  RectOpImpl(*this, r, c, 0, RectOp::kAdd);
+}
+void TCustomDIBX::SubRect(const Rect& r, uint32_t c) {
+  RectOpImpl(*this, r, c, 0, RectOp::kSub);
+}
 
 namespace {
 // Four bands of a rectangle outline: top and bottom across the full width, the sides between.
@@ -207,8 +246,8 @@ void TCustomDIBX::FrameRectAdd(const Rect& r, int32_t t, uint32_t c) {
 
 // ---- Copy family. ----
 
-bool TCustomDIBX::MakePlan(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
-                           bool flipV, bool flipH, Plan& p) const {
+bool TCustomDIBX::MakePlan(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, bool flipV,
+                           bool flipH, Plan& p) const {
   const int64_t w = sr.Width(), h = sr.Height();
   if (w <= 0 || h <= 0) return false;
   const Rect sb = src.Bounds();
@@ -268,12 +307,24 @@ void ApplyRow(TCustomDIBX& dst, uint8_t* base, Op op, uint32_t w, int32_t dx, in
     auto* d = reinterpret_cast<uint32_t*>(base + dy * dst.Pitch()) + dx;
     const RowKernels& k = Kernels();
     switch (op) {
-      case Op::kCopy: k.copy(d, s, n, useKey, key); break;
-      case Op::kAlpha: k.alpha(d, s, n, w, useKey, key); break;
-      case Op::kAdd: k.add(d, s, n, w, useKey, key); break;
-      case Op::kMask: k.mask(d, s, m, n); break;
-      case Op::kMaskAlpha: k.maskAlpha(d, s, m, n, w); break;
-      case Op::kMaskAdd: k.maskAdd(d, s, m, n, w); break;
+      case Op::kCopy:
+        k.copy(d, s, n, useKey, key);
+        break;
+      case Op::kAlpha:
+        k.alpha(d, s, n, w, useKey, key);
+        break;
+      case Op::kAdd:
+        k.add(d, s, n, w, useKey, key);
+        break;
+      case Op::kMask:
+        k.mask(d, s, m, n);
+        break;
+      case Op::kMaskAlpha:
+        k.maskAlpha(d, s, m, n, w);
+        break;
+      case Op::kMaskAdd:
+        k.maskAdd(d, s, m, n, w);
+        break;
     }
     return;
   }
@@ -288,15 +339,19 @@ void ApplyRow(TCustomDIBX& dst, uint8_t* base, Op op, uint32_t w, int32_t dx, in
         if (!useKey || sp != key) dst.SetPixel(x, dy, sp);
         break;
       case Op::kAlpha:
-        if ((!useKey || sp != key) && sp != d && wide) dst.SetPixel(x, dy, BlendPx(d, sp, w, masks));
+        if ((!useKey || sp != key) && sp != d && wide)
+          dst.SetPixel(x, dy, BlendPx(d, sp, w, masks));
         break;
       case Op::kAdd:
         if ((!useKey || sp != key) && wide)
-          dst.SetPixel(x, dy, dst.BitCount() == 8 ? std::min(255u, d + sp) : AddPx(d, sp, w, masks));
+          dst.SetPixel(x, dy,
+                       dst.BitCount() == 8 ? std::min(255u, d + sp) : AddPx(d, sp, w, masks));
         break;
       case Op::kMask:
-        if (m[i] == 255 || (!wide && m[i] != 0)) dst.SetPixel(x, dy, sp);
-        else if (m[i] != 0) dst.SetPixel(x, dy, BlendPx(d, sp, m[i], masks));
+        if (m[i] == 255 || (!wide && m[i] != 0))
+          dst.SetPixel(x, dy, sp);
+        else if (m[i] != 0)
+          dst.SetPixel(x, dy, BlendPx(d, sp, m[i], masks));
         break;
       case Op::kMaskAlpha:
         if (m[i] != 0 && wide) dst.SetPixel(x, dy, BlendPx(d, sp, w * m[i] >> 8, masks));
@@ -327,10 +382,14 @@ static void CopyFamily(TCustomDIBX& dst, int32_t x, int32_t y, const Rect& srIn,
     // The mask is read at the source pixel's coordinates: stay inside both.
     const Rect inside = sr.Intersect(mask->Bounds());
     if (inside.Empty()) return;
-    if (!flipH) x += inside.left - sr.left;
-    else x += sr.right - inside.right;
-    if (!flipV) y += inside.top - sr.top;
-    else y += sr.bottom - inside.bottom;
+    if (!flipH)
+      x += inside.left - sr.left;
+    else
+      x += sr.right - inside.right;
+    if (!flipV)
+      y += inside.top - sr.top;
+    else
+      y += sr.bottom - inside.bottom;
     sr = inside;
   }
   TCustomDIBX::Plan p;
@@ -342,8 +401,8 @@ static void CopyFamily(TCustomDIBX& dst, int32_t x, int32_t y, const Rect& srIn,
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
   if (useKey && src.ColorKey() < 0) useKey = false;
   if (useKey && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
-  const bool direct = src.BitCount() == 32 && p.stepX == 1 &&
-                      const_cast<TCustomDIBX&>(src).Lock(0, 0) != nullptr;
+  const bool direct =
+      src.BitCount() == 32 && p.stepX == 1 && const_cast<TCustomDIBX&>(src).Lock(0, 0) != nullptr;
   uint8_t* sbase = direct ? const_cast<TCustomDIBX&>(src).Lock(0, 0) : nullptr;
   LockGuard g2{direct ? const_cast<TCustomDIBX*>(&src) : nullptr};
   std::vector<uint32_t> buf(direct ? 0 : static_cast<size_t>(p.w));
@@ -354,7 +413,8 @@ static void CopyFamily(TCustomDIBX& dst, int32_t x, int32_t y, const Rect& srIn,
     if (direct) {
       s = reinterpret_cast<const uint32_t*>(sbase + sy * src.Pitch()) + p.sx;
     } else {
-      for (int32_t i = 0; i < p.w; ++i) buf[i] = SourcePixel(src, p.sx + i * p.stepX, sy, toRgb);
+      for (int32_t i = 0; i < p.w; ++i)
+        buf[i] = SourcePixel(src, p.sx + i * p.stepX, sy, toRgb);
       s = buf.data();
     }
     if (mask)
@@ -380,8 +440,8 @@ void TCustomDIBX::Draw(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& 
                        bool flipH, bool useKey) {
   CopyFamily(*this, x, y, sr, src, nullptr, Op::kCopy, 255, flipV, flipH, useKey);
 }
-void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
-                            int32_t a, bool flipV, bool flipH, bool useKey) {
+void TCustomDIBX::DrawAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t a,
+                            bool flipV, bool flipH, bool useKey) {
   if (a <= 0) return;
   CopyFamily(*this, x, y, sr, src, nullptr, Op::kAlpha, static_cast<uint32_t>(std::min(a, 255)),
              flipV, flipH, useKey);
@@ -409,13 +469,13 @@ void TCustomDIBX::DrawMaskAdd(int32_t x, int32_t y, const Rect& sr, const TCusto
              flipV, flipH, false);
 }
 
-void TCustomDIBX::DrawBlend(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
-                            int32_t v, const TCustomDIBX* mask, bool flipV, bool flipH,
-                            bool useKey) {
+void TCustomDIBX::DrawBlend(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t v,
+                            const TCustomDIBX* mask, bool flipV, bool flipH, bool useKey) {
   const BlendChoice c = ChooseBlend(v);
   const int32_t w = static_cast<int32_t>(c.weight);
   switch (c.kind) {
-    case BlendChoice::kNone: return;
+    case BlendChoice::kNone:
+      return;
     case BlendChoice::kAlpha:
       return mask ? DrawMaskAlpha(x, y, sr, src, w, *mask, flipV, flipH)
                   : DrawAlpha(x, y, sr, src, w, flipV, flipH, useKey);
@@ -436,9 +496,15 @@ void ApplyRuns(TCustomDIBX& dst, uint8_t* base, BlendChoice c, bool masked, int3
                uint32_t key) {
   Op op;
   switch (c.kind) {
-    case BlendChoice::kAlpha: op = masked ? Op::kMaskAlpha : Op::kAlpha; break;
-    case BlendChoice::kAdd: op = masked ? Op::kMaskAdd : Op::kAdd; break;
-    default: op = masked ? Op::kMask : Op::kCopy; break;
+    case BlendChoice::kAlpha:
+      op = masked ? Op::kMaskAlpha : Op::kAlpha;
+      break;
+    case BlendChoice::kAdd:
+      op = masked ? Op::kMaskAdd : Op::kAdd;
+      break;
+    default:
+      op = masked ? Op::kMask : Op::kCopy;
+      break;
   }
   int i = 0;
   while (i < n) {
@@ -447,7 +513,8 @@ void ApplyRuns(TCustomDIBX& dst, uint8_t* base, BlendChoice c, bool masked, int3
       continue;
     }
     int j = i;
-    while (j < n && valid[j]) ++j;
+    while (j < n && valid[j])
+      ++j;
     ApplyRow(dst, base, op, c.weight, dx + i, dy, j - i, s + i, m ? m + i : nullptr, useKey, key);
     i = j;
   }
@@ -471,8 +538,10 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   const int64_t fx = static_cast<int64_t>(stepX * 65536), fy = static_cast<int64_t>(stepY * 65536);
   const int64_t startX = static_cast<int64_t>((cd.left - dr.left) * stepX * 65536);
   const int64_t startY = static_cast<int64_t>((cd.top - dr.top) * stepY * 65536);
-  const int64_t x0 = flipH ? int64_t{sr.right} * 65536 - startX - 1 : int64_t{sr.left} * 65536 + startX;
-  const int64_t y0 = flipV ? int64_t{sr.bottom} * 65536 - startY - 1 : int64_t{sr.top} * 65536 + startY;
+  const int64_t x0 =
+      flipH ? int64_t{sr.right} * 65536 - startX - 1 : int64_t{sr.left} * 65536 + startX;
+  const int64_t y0 =
+      flipV ? int64_t{sr.bottom} * 65536 - startY - 1 : int64_t{sr.top} * 65536 + startY;
   const int64_t xs = flipH ? -fx : fx, ys = flipV ? -fy : fy;
   uint8_t* base = Lock(0, 0);
   LockGuard g{base ? this : nullptr};
@@ -496,7 +565,9 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
       if (!valid[i]) continue;
       any = true;
       buf[i] = SourcePixel(src, static_cast<int32_t>(col), static_cast<int32_t>(row), toRgb);
-      if (mask) mbuf[i] = static_cast<uint8_t>(mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+      if (mask)
+        mbuf[i] = static_cast<uint8_t>(
+            mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
     }
     if (any)
       ApplyRuns(*this, base, choice, mask != nullptr, cd.left, y, n, buf.data(),
@@ -504,9 +575,9 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   }
 }
 
-void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool flipH,
-                             bool useKey, int32_t angle, int32_t pivotY, int32_t pivotX,
-                             const Rect& sr, const TCustomDIBX& src, int32_t zoomY, int32_t zoomX,
+void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool flipH, bool useKey,
+                             int32_t angle, int32_t pivotY, int32_t pivotX, const Rect& sr,
+                             const TCustomDIBX& src, int32_t zoomY, int32_t zoomX,
                              const TCustomDIBX* mask) {
   const BlendChoice choice = ChooseBlend(v);
   if (choice.kind == BlendChoice::kNone || zoomX <= 0 || zoomY <= 0 || sr.Empty()) return;
@@ -516,8 +587,10 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   const double th = angle * 2 * std::numbers::pi / 256;
   const double zx = zoomX / 256.0, zy = zoomY / 256.0;
   const double cs = std::cos(th), sn = std::sin(th);
-  const int64_t dsx = static_cast<int64_t>(cs / zx * 65536), dsy = static_cast<int64_t>(-sn / zy * 65536);
-  const int64_t dsx2 = static_cast<int64_t>(sn / zx * 65536), dsy2 = static_cast<int64_t>(cs / zy * 65536);
+  const int64_t dsx = static_cast<int64_t>(cs / zx * 65536),
+                dsy = static_cast<int64_t>(-sn / zy * 65536);
+  const int64_t dsx2 = static_cast<int64_t>(sn / zx * 65536),
+                dsy2 = static_cast<int64_t>(cs / zy * 65536);
   const double w = sr.Width() * zx, h = sr.Height() * zy, px = pivotX * zx, py = pivotY * zy;
   const double xs[4] = {-px, w - px - 1, -px, w - px - 1};
   const double ys[4] = {-py, -py, h - py - 1, h - py - 1};
@@ -559,11 +632,14 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
       valid[i] = 1;
       any = true;
       buf[i] = SourcePixel(src, static_cast<int32_t>(col), static_cast<int32_t>(row), toRgb);
-      if (mask) mbuf[i] = static_cast<uint8_t>(mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+      if (mask)
+        mbuf[i] = static_cast<uint8_t>(
+            mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
     }
     if (any)
-      ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l), static_cast<int32_t>(y), n,
-                buf.data(), mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
+      ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l),
+                static_cast<int32_t>(y), n, buf.data(), mask ? mbuf.data() : nullptr, valid.data(),
+                keyOn, key);
   }
 }
 
@@ -590,12 +666,24 @@ void TCustomDIBX::TileDraw(TileOp op, const Rect& dr, int32_t gapX, int32_t gapY
       if (x + sw <= area.left) continue;
       const auto xi = static_cast<int32_t>(x), yi = static_cast<int32_t>(y);
       switch (op) {
-        case TileOp::kDraw: Draw(xi, yi, sr, src, flipV, flipH, useKey); break;
-        case TileOp::kMask: DrawMask(xi, yi, sr, src, *mask, flipV, flipH); break;
-        case TileOp::kAlpha: DrawAlpha(xi, yi, sr, src, weight, flipV, flipH, useKey); break;
-        case TileOp::kMaskAlpha: DrawMaskAlpha(xi, yi, sr, src, weight, *mask, flipV, flipH); break;
-        case TileOp::kAdd: DrawAdd(xi, yi, sr, src, weight, flipV, flipH, useKey); break;
-        case TileOp::kMaskAdd: DrawMaskAdd(xi, yi, sr, src, weight, *mask, flipV, flipH); break;
+        case TileOp::kDraw:
+          Draw(xi, yi, sr, src, flipV, flipH, useKey);
+          break;
+        case TileOp::kMask:
+          DrawMask(xi, yi, sr, src, *mask, flipV, flipH);
+          break;
+        case TileOp::kAlpha:
+          DrawAlpha(xi, yi, sr, src, weight, flipV, flipH, useKey);
+          break;
+        case TileOp::kMaskAlpha:
+          DrawMaskAlpha(xi, yi, sr, src, weight, *mask, flipV, flipH);
+          break;
+        case TileOp::kAdd:
+          DrawAdd(xi, yi, sr, src, weight, flipV, flipH, useKey);
+          break;
+        case TileOp::kMaskAdd:
+          DrawMaskAdd(xi, yi, sr, src, weight, *mask, flipV, flipH);
+          break;
       }
     }
   }
@@ -651,7 +739,9 @@ void TileFillImpl(TCustomDIBX& dst, const Rect& dr, const TCustomDIBX& src, cons
       int64_t rx = (ox + (cd.left - dr.left) + i) % sw;
       if (flipH) rx = sw - 1 - rx;
       buf[i] = SourcePixel(src, static_cast<int32_t>(rx), static_cast<int32_t>(ry), toRgb);
-      if (mask) mbuf[i] = static_cast<uint8_t>(mask->GetPixel(static_cast<int32_t>(rx), static_cast<int32_t>(ry)));
+      if (mask)
+        mbuf[i] = static_cast<uint8_t>(
+            mask->GetPixel(static_cast<int32_t>(rx), static_cast<int32_t>(ry)));
     }
     ApplyRow(dst, base, op, w, cd.left, y, n, buf.data(), mask ? mbuf.data() : nullptr, keyOn, key);
   }
@@ -700,10 +790,11 @@ void TCustomDIBX::FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool fli
   const auto masks = ChannelMasks(BitCount());
   for (int32_t j = 0; j < p.h; ++j) {
     const int32_t sy = p.sy + j * p.stepY;
-    for (int32_t i = 0; i < p.w; ++i) mbuf[i] = static_cast<uint8_t>(mask.GetPixel(p.sx + i * p.stepX, sy));
+    for (int32_t i = 0; i < p.w; ++i)
+      mbuf[i] = static_cast<uint8_t>(mask.GetPixel(p.sx + i * p.stepX, sy));
     if (BitCount() == 32) {
-      Kernels().fillMask(reinterpret_cast<uint32_t*>(base + (p.dy + j) * Pitch()) + p.dx, mbuf.data(),
-                         p.w, c, ua);
+      Kernels().fillMask(reinterpret_cast<uint32_t*>(base + (p.dy + j) * Pitch()) + p.dx,
+                         mbuf.data(), p.w, c, ua);
       continue;
     }
     for (int32_t i = 0; i < p.w; ++i) {
@@ -716,7 +807,8 @@ void TCustomDIBX::FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool fli
 
 namespace {
 void MonoImpl(TCustomDIBX& dst, int32_t x, int32_t y, int32_t n, int32_t a, bool flipV, bool flipH,
-              uint32_t c, std::span<const uint32_t> table, const Rect& srIn, const TCustomDIBX& src) {
+              uint32_t c, std::span<const uint32_t> table, const Rect& srIn,
+              const TCustomDIBX& src) {
   if (n <= 0 || n > 16 || a <= 0 || src.BitCount() != 1) return;
   const int nn = n * n;
   if (!table.empty() && table.size() < static_cast<size_t>(nn + 1)) return;
@@ -739,7 +831,8 @@ void MonoImpl(TCustomDIBX& dst, int32_t x, int32_t y, int32_t n, int32_t a, bool
       if (a <= 254) C = static_cast<uint32_t>(a) * C >> 8;
       const uint32_t d = dst.GetPixel(dx, dy);
       uint32_t out = 0;
-      for (uint32_t m : masks) out |= (((colour & m) * C + (d & m) * (nn - C)) / nn) & m;
+      for (uint32_t m : masks)
+        out |= (((colour & m) * C + (d & m) * (nn - C)) / nn) & m;
       dst.SetPixel(dx, dy, out);
     }
   }
@@ -830,7 +923,8 @@ void TCustomDIBX::AssignSurface(const TDIBSurface& pic) {
   if (bits == 8) {
     SetPalette(pic.Palette());
     for (int32_t y = 0; y < pic.Height(); ++y)
-      for (int32_t x = 0; x < pic.Width(); ++x) SetPixel(x, y, pic.GetPixel(x, y));
+      for (int32_t x = 0; x < pic.Width(); ++x)
+        SetPixel(x, y, pic.GetPixel(x, y));
     return;
   }
   uint8_t* base = Lock(0, 0);
@@ -840,11 +934,16 @@ void TCustomDIBX::AssignSurface(const TDIBSurface& pic) {
     auto* d = base ? reinterpret_cast<uint32_t*>(base + y * Pitch()) : nullptr;
     for (int32_t x = 0; x < pic.Width(); ++x) {
       uint32_t v;
-      if (pic.BitCount() == 24) v = s[3 * x] | (s[3 * x + 1] << 8) | (s[3 * x + 2] << 16);
-      else if (pic.BitCount() == 32) std::memcpy(&v, s + 4 * x, 4), v &= 0xFFFFFF;
-      else v = pic.NativeToRGB(pic.GetPixel(x, y));
-      if (d) d[x] = v;
-      else SetPixel(x, y, v);
+      if (pic.BitCount() == 24)
+        v = s[3 * x] | (s[3 * x + 1] << 8) | (s[3 * x + 2] << 16);
+      else if (pic.BitCount() == 32)
+        std::memcpy(&v, s + 4 * x, 4), v &= 0xFFFFFF;
+      else
+        v = pic.NativeToRGB(pic.GetPixel(x, y));
+      if (d)
+        d[x] = v;
+      else
+        SetPixel(x, y, v);
     }
   }
 }
@@ -862,9 +961,16 @@ void TCustomDIBX::LoadFromBytes(std::span<const uint8_t> data, const std::string
   }
 }
 
+void TCustomDIBX::LoadFromStream(TNxBigStream& stream, int32_t protectionCode) {
+  Bytes data(static_cast<size_t>(std::max<int64_t>(0, stream.Left())));
+  stream.ReadExact(data.data(), data.size());
+  LoadFromBytes(data, cp932::ToUtf8(stream.Name()), protectionCode);
+}
+
 void TCustomDIBX::LoadFromFile(const std::string& path) {
   std::string lower = path;
-  for (char& ch : lower) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  for (char& ch : lower)
+    ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
   if (lower.size() < 4 || lower.substr(lower.size() - 4) != ".bmp") return;
   const Bytes data = ReadFileBytes(path);
   AssignSurface(ReadBmp(data, path));
@@ -912,9 +1018,12 @@ uint32_t TDIBX::GetPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const uint8_t* row = store_.data() + y * pitch_;
   switch (bits_) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    case 8: return row[x];
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    case 8:
+      return row[x];
     default: {
       uint32_t v;
       std::memcpy(&v, row + 4 * x, 4);
@@ -938,8 +1047,12 @@ void TDIBX::SetPixel(int32_t x, int32_t y, uint32_t v) {
                   : static_cast<uint8_t>((b & 0x0F) | ((v & 15) << 4));
       break;
     }
-    case 8: row[x] = static_cast<uint8_t>(v); break;
-    default: std::memcpy(row + 4 * x, &v, 4); break;
+    case 8:
+      row[x] = static_cast<uint8_t>(v);
+      break;
+    default:
+      std::memcpy(row + 4 * x, &v, 4);
+      break;
   }
 }
 
@@ -976,13 +1089,15 @@ void TDIBXWave::Bands(Fn fn) {
     }
     const int32_t o = offsets_[y];
     int32_t y1 = y + 1;
-    while (y1 < clip.bottom && y1 < rows && offsets_[y1] == o) ++y1;
+    while (y1 < clip.bottom && y1 < rows && offsets_[y1] == o)
+      ++y1;
     const int64_t dx = int64_t{originX_} + o;
-    const Rect band = Rect{static_cast<int32_t>(std::clamp<int64_t>(clip.left + dx, INT32_MIN, INT32_MAX)),
-                           y + originY_,
-                           static_cast<int32_t>(std::clamp<int64_t>(clip.right + dx, INT32_MIN, INT32_MAX)),
-                           y1 + originY_}
-                          .Intersect(tclip);
+    const Rect band =
+        Rect{static_cast<int32_t>(std::clamp<int64_t>(clip.left + dx, INT32_MIN, INT32_MAX)),
+             y + originY_,
+             static_cast<int32_t>(std::clamp<int64_t>(clip.right + dx, INT32_MIN, INT32_MAX)),
+             y1 + originY_}
+            .Intersect(tclip);
     if (!band.Empty()) {
       target_->SetUpdateRect(band);
       fn(static_cast<int32_t>(dx), originY_);
@@ -1005,7 +1120,9 @@ void TDIBXWave::SubRect(const Rect& r, uint32_t c) {
 }
 void TDIBXWave::Draw(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, bool flipV,
                      bool flipH, bool useKey) {
-  Bands([&](int32_t dx, int32_t dy) { target_->Draw(x + dx, y + dy, sr, src, flipV, flipH, useKey); });
+  Bands([&](int32_t dx, int32_t dy) {
+    target_->Draw(x + dx, y + dy, sr, src, flipV, flipH, useKey);
+  });
 }
 void TDIBXWave::DrawAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t a,
                           bool flipV, bool flipH, bool useKey) {
@@ -1021,7 +1138,9 @@ void TDIBXWave::DrawAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX&
 }
 void TDIBXWave::DrawMask(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
                          const TCustomDIBX& mask, bool flipV, bool flipH) {
-  Bands([&](int32_t dx, int32_t dy) { target_->DrawMask(x + dx, y + dy, sr, src, mask, flipV, flipH); });
+  Bands([&](int32_t dx, int32_t dy) {
+    target_->DrawMask(x + dx, y + dy, sr, src, mask, flipV, flipH);
+  });
 }
 void TDIBXWave::DrawMaskAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
                               int32_t a, const TCustomDIBX& mask, bool flipV, bool flipH) {
@@ -1029,8 +1148,8 @@ void TDIBXWave::DrawMaskAlpha(int32_t x, int32_t y, const Rect& sr, const TCusto
     target_->DrawMaskAlpha(x + dx, y + dy, sr, src, a, mask, flipV, flipH);
   });
 }
-void TDIBXWave::DrawMaskAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
-                            int32_t k, const TCustomDIBX& mask, bool flipV, bool flipH) {
+void TDIBXWave::DrawMaskAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t k,
+                            const TCustomDIBX& mask, bool flipV, bool flipH) {
   Bands([&](int32_t dx, int32_t dy) {
     target_->DrawMaskAdd(x + dx, y + dy, sr, src, k, mask, flipV, flipH);
   });
@@ -1052,7 +1171,9 @@ void TDIBXWave::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool f
 }
 void TDIBXWave::FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool flipV, bool flipH,
                          const Rect& sr, const TCustomDIBX& mask) {
-  Bands([&](int32_t dx, int32_t dy) { target_->FillMask(x + dx, y + dy, a, c, flipV, flipH, sr, mask); });
+  Bands([&](int32_t dx, int32_t dy) {
+    target_->FillMask(x + dx, y + dy, a, c, flipV, flipH, sr, mask);
+  });
 }
 
 }  // namespace kova

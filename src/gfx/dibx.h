@@ -19,6 +19,7 @@
 namespace kova {
 
 class TDIBSurface;
+class TNxBigStream;
 class TCustomDIBX;
 
 // Operations taking a blend value v (0..511) choose by it: 0 nothing, 1..254 alpha, 255 copy,
@@ -115,9 +116,8 @@ class TCustomDIBX {
   virtual void DrawMaskAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
                              int32_t a, const TCustomDIBX& mask, bool flipV = false,
                              bool flipH = false);
-  virtual void DrawMaskAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
-                           int32_t k, const TCustomDIBX& mask, bool flipV = false,
-                           bool flipH = false);
+  virtual void DrawMaskAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t k,
+                           const TCustomDIBX& mask, bool flipV = false, bool flipH = false);
   // The blend value rule over the copy family; with a mask the mask variants.
   void DrawBlend(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t v,
                  const TCustomDIBX* mask = nullptr, bool flipV = false, bool flipH = false,
@@ -127,8 +127,8 @@ class TCustomDIBX {
   virtual void StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v, const Rect& sr,
                            bool flipV = false, bool flipH = false, bool useKey = false,
                            const TCustomDIBX* mask = nullptr);
-  void StretchDrawMask(const Rect& dr, const TCustomDIBX& src, const TCustomDIBX& mask,
-                       int32_t v, const Rect& sr, bool flipV = false, bool flipH = false) {
+  void StretchDrawMask(const Rect& dr, const TCustomDIBX& src, const TCustomDIBX& mask, int32_t v,
+                       const Rect& sr, bool flipV = false, bool flipH = false) {
     StretchDraw(dr, src, v, sr, flipV, flipH, false, &mask);
   }
   // Additive forms: strength k 0..255.
@@ -149,8 +149,7 @@ class TCustomDIBX {
   void DrawRotateMask(int32_t cx, int32_t cy, int32_t v, bool flipV, bool flipH, int32_t angle,
                       int32_t pivotY, int32_t pivotX, const Rect& sr, const TCustomDIBX& src,
                       const TCustomDIBX& mask, int32_t zoomY, int32_t zoomX) {
-    DrawRotate(cx, cy, v, flipV, flipH, false, angle, pivotY, pivotX, sr, src, zoomY, zoomX,
-               &mask);
+    DrawRotate(cx, cy, v, flipV, flipH, false, angle, pivotY, pivotX, sr, src, zoomY, zoomX, &mask);
   }
 
   // ---- Tiles. ----
@@ -203,8 +202,9 @@ class TCustomDIBX {
   // By content: "BM" bitmap, PNG, or the first frame of a layered picture.
   void LoadFromBytes(std::span<const uint8_t> data, const std::string& name,
                      int32_t protectionCode);
-  void LoadFromFile(const std::string& path);  // ".bmp" only
-  void SaveToFile(const std::string& path) const;  // ".bmp", 24 bits per pixel
+  void LoadFromStream(TNxBigStream& stream, int32_t protectionCode);  // the rest, by content
+  void LoadFromFile(const std::string& path);                         // ".bmp" only
+  void SaveToFile(const std::string& path) const;                     // ".bmp", 24 bits per pixel
   // Copies a decoded picture (any depth) into this bitmap at its own depth.
   void AssignSurface(const TDIBSurface& pic);
 
@@ -288,8 +288,8 @@ class TDIBXWave : public TCustomDIBX {
             bool useKey) override;
   void DrawAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t a,
                  bool flipV, bool flipH, bool useKey) override;
-  void DrawAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t k,
-               bool flipV, bool flipH, bool useKey) override;
+  void DrawAdd(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t k, bool flipV,
+               bool flipH, bool useKey) override;
   void DrawMask(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src,
                 const TCustomDIBX& mask, bool flipV, bool flipH) override;
   void DrawMaskAlpha(int32_t x, int32_t y, const Rect& sr, const TCustomDIBX& src, int32_t a,
@@ -302,8 +302,8 @@ class TDIBXWave : public TCustomDIBX {
                   int32_t angle, int32_t pivotY, int32_t pivotX, const Rect& sr,
                   const TCustomDIBX& src, int32_t zoomY, int32_t zoomX,
                   const TCustomDIBX* mask) override;
-  void FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool flipV, bool flipH,
-                const Rect& sr, const TCustomDIBX& mask) override;
+  void FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool flipV, bool flipH, const Rect& sr,
+                const TCustomDIBX& mask) override;
 
  private:
   // Calls fn(dx, dy) once per run of rows with equal offsets, with the target's update

@@ -1,9 +1,9 @@
 #include "gfx/file_io.h"
 
+#include <unistd.h>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 #include "common/error.h"
 
@@ -15,7 +15,8 @@ Bytes ReadFileBytes(const std::string& path) {
   Bytes out;
   uint8_t buf[65536];
   size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+    out.insert(out.end(), buf, buf + n);
   const bool bad = std::ferror(f);
   std::fclose(f);
   if (bad) throw Error(path + ": read error");

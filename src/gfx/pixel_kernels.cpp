@@ -17,7 +17,8 @@ constexpr uint32_t kMasks[3] = {0xFF0000u, 0x00FF00u, 0x0000FFu};
 
 inline uint32_t BlendPx(uint32_t d, uint32_t s, uint32_t a) {
   uint32_t out = 0;
-  for (uint32_t m : kMasks) out |= (((d & m) * (255 - a) + (s & m) * a) >> 8) & m;
+  for (uint32_t m : kMasks)
+    out |= (((d & m) * (255 - a) + (s & m) * a) >> 8) & m;
   return out;
 }
 inline uint32_t AddPx(uint32_t d, uint32_t s, uint32_t k) {
@@ -71,7 +72,8 @@ void GMaskAdd(uint32_t* d, const uint32_t* s, const uint8_t* m, int n, uint32_t 
 void GFillAlpha(uint32_t* d, int n, uint32_t c, uint32_t a) {
   for (int i = 0; i < n; ++i) {
     uint32_t out = 0;
-    for (uint32_t m : kMasks) out |= (((c & m) * a + (d[i] & m) * (255 - a)) >> 8) & m;
+    for (uint32_t m : kMasks)
+      out |= (((c & m) * a + (d[i] & m) * (255 - a)) >> 8) & m;
     d[i] = out;
   }
 }
@@ -101,21 +103,28 @@ void GFillMask(uint32_t* d, const uint8_t* m, int n, uint32_t c, uint32_t a) {
     if (r == 0) continue;
     const uint32_t r2 = a * r >> 8;
     uint32_t out = 0;
-    for (uint32_t mk : kMasks) out |= (((d[i] & mk) * (255 - r2) + (c & mk) * r2) >> 8) & mk;
+    for (uint32_t mk : kMasks)
+      out |= (((d[i] & mk) * (255 - r2) + (c & mk) * r2) >> 8) & mk;
     d[i] = out;
   }
 }
 
-const RowKernels kGeneric = {GCopy,      GAlpha,     GAdd,     GMask,    GMaskAlpha,
-                             GMaskAdd,   GFillAlpha, GAddRect, GSubRect, GFillMask};
+const RowKernels kGeneric = {GCopy,    GAlpha,     GAdd,     GMask,    GMaskAlpha,
+                             GMaskAdd, GFillAlpha, GAddRect, GSubRect, GFillMask};
 
 #if defined(__SSE2__)
 
 // ---- SSE2 versions: four pixels at a time, the tail through the plain version. ----
 
-inline __m128i Load(const uint32_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
-inline void Store(uint32_t* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
-inline __m128i RgbMask() { return _mm_set1_epi32(0x00FFFFFF); }
+inline __m128i Load(const uint32_t* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+inline void Store(uint32_t* p, __m128i v) {
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v);
+}
+inline __m128i RgbMask() {
+  return _mm_set1_epi32(0x00FFFFFF);
+}
 // sel ? a : b per bit.
 inline __m128i Select(__m128i sel, __m128i a, __m128i b) {
   return _mm_or_si128(_mm_and_si128(sel, a), _mm_andnot_si128(sel, b));
@@ -233,7 +242,8 @@ void SFillAlpha(uint32_t* d, int n, uint32_t c, uint32_t a) {
   const __m128i w = _mm_set1_epi16(static_cast<int16_t>(a));
   const __m128i cv = _mm_set1_epi32(static_cast<int32_t>(c));
   int i = 0;
-  for (; i + 4 <= n; i += 4) Store(d + i, BlendW(Load(d + i), cv, w, w));
+  for (; i + 4 <= n; i += 4)
+    Store(d + i, BlendW(Load(d + i), cv, w, w));
   GFillAlpha(d + i, n - i, c, a);
 }
 void SAddRect(uint32_t* d, int n, uint32_t c) {
@@ -267,8 +277,8 @@ void SFillMask(uint32_t* d, const uint8_t* m, int n, uint32_t c, uint32_t a) {
   GFillMask(d + i, m + i, n - i, c, a);
 }
 
-const RowKernels kSse2 = {SCopy,      SAlpha,     SAdd,     SMask,    SMaskAlpha,
-                          SMaskAdd,   SFillAlpha, SAddRect, SSubRect, SFillMask};
+const RowKernels kSse2 = {SCopy,    SAlpha,     SAdd,     SMask,    SMaskAlpha,
+                          SMaskAdd, SFillAlpha, SAddRect, SSubRect, SFillMask};
 #endif
 
 const RowKernels* Fast() {
@@ -289,10 +299,18 @@ const RowKernels* g_active = ChooseAtStart();
 
 }  // namespace
 
-const RowKernels& GenericKernels() { return kGeneric; }
-const RowKernels* Sse2Kernels() { return Fast(); }
-const RowKernels& Kernels() { return *g_active; }
-bool SimdInUse() { return g_active != &kGeneric; }
+const RowKernels& GenericKernels() {
+  return kGeneric;
+}
+const RowKernels* Sse2Kernels() {
+  return Fast();
+}
+const RowKernels& Kernels() {
+  return *g_active;
+}
+bool SimdInUse() {
+  return g_active != &kGeneric;
+}
 bool UseSimd(bool on) {
   const bool was = SimdInUse();
   g_active = on && Fast() ? Fast() : &kGeneric;

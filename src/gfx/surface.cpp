@@ -28,13 +28,17 @@ uint32_t Blend32(uint32_t d, uint32_t s, uint32_t a) {
          ((((d & 0xFF00) * (255 - a) + (s & 0xFF00) * a) >> 8) & 0xFF00);
 }
 
-uint32_t Load24(const uint8_t* p) { return p[0] | (p[1] << 8) | (p[2] << 16); }
+uint32_t Load24(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16);
+}
 void Store24(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
   p[2] = static_cast<uint8_t>(v >> 16);
 }
-uint16_t Load16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t Load16(const uint8_t* p) {
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 void Store16(uint8_t* p, uint32_t v) {
   p[0] = static_cast<uint8_t>(v);
   p[1] = static_cast<uint8_t>(v >> 8);
@@ -44,7 +48,9 @@ uint32_t Load32(const uint8_t* p) {
   std::memcpy(&v, p, 4);
   return v;
 }
-void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void Store32(uint8_t* p, uint32_t v) {
+  std::memcpy(p, &v, 4);
+}
 
 int Dist(uint32_t a, uint32_t b) {
   int dr = static_cast<int>((a >> 16) & 255) - static_cast<int>((b >> 16) & 255);
@@ -60,7 +66,9 @@ bool IsValidBitCount(int bits) {
          bits == 32;
 }
 
-TDIBSurface::TDIBSurface(const TDIBSurface& other) { *this = other; }
+TDIBSurface::TDIBSurface(const TDIBSurface& other) {
+  *this = other;
+}
 
 TDIBSurface& TDIBSurface::operator=(const TDIBSurface& other) {
   if (this == &other) return *this;
@@ -100,13 +108,19 @@ uint32_t TDIBSurface::GetPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
   const uint8_t* row = data_.data() + y * pitch_;
   switch (bits_) {
-    case 1: return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4: return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    case 8: return row[x];
+    case 1:
+      return (row[x >> 3] >> (7 - (x & 7))) & 1;
+    case 4:
+      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
+    case 8:
+      return row[x];
     case 15:
-    case 16: return Load16(row + 2 * x);
-    case 24: return Load24(row + 3 * x);
-    default: return Load32(row + 4 * x);
+    case 16:
+      return Load16(row + 2 * x);
+    case 24:
+      return Load24(row + 3 * x);
+    default:
+      return Load32(row + 4 * x);
   }
 }
 
@@ -125,11 +139,19 @@ void TDIBSurface::SetPixel(int32_t x, int32_t y, uint32_t v) {
                   : static_cast<uint8_t>((b & 0x0F) | ((v & 15) << 4));
       break;
     }
-    case 8: row[x] = static_cast<uint8_t>(v); break;
+    case 8:
+      row[x] = static_cast<uint8_t>(v);
+      break;
     case 15:
-    case 16: Store16(row + 2 * x, v); break;
-    case 24: Store24(row + 3 * x, v); break;
-    default: Store32(row + 4 * x, v); break;
+    case 16:
+      Store16(row + 2 * x, v);
+      break;
+    case 24:
+      Store24(row + 3 * x, v);
+      break;
+    default:
+      Store32(row + 4 * x, v);
+      break;
   }
 }
 
@@ -147,9 +169,12 @@ uint32_t TDIBSurface::RGBToNative(uint8_t r, uint8_t g, uint8_t b) const {
       }
       return static_cast<uint32_t>(best);
     }
-    case 15: return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
-    case 16: return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-    default: return (r << 16) | (g << 8) | b;
+    case 15:
+      return ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3);
+    case 16:
+      return ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
+    default:
+      return (r << 16) | (g << 8) | b;
   }
 }
 
@@ -162,14 +187,14 @@ uint32_t TDIBSurface::NativeToRGB(uint32_t v, bool expand) const {
   switch (bits_) {
     case 1:
     case 4:
-    case 8: return palette_[v & 255] & 0xFFFFFF;
+    case 8:
+      return palette_[v & 255] & 0xFFFFFF;
     case 15:
-      return (widen((v >> 10) & 31, 5) << 16) | (widen((v >> 5) & 31, 5) << 8) |
-             widen(v & 31, 5);
+      return (widen((v >> 10) & 31, 5) << 16) | (widen((v >> 5) & 31, 5) << 8) | widen(v & 31, 5);
     case 16:
-      return (widen((v >> 11) & 31, 5) << 16) | (widen((v >> 5) & 63, 6) << 8) |
-             widen(v & 31, 5);
-    default: return v & 0xFFFFFF;
+      return (widen((v >> 11) & 31, 5) << 16) | (widen((v >> 5) & 63, 6) << 8) | widen(v & 31, 5);
+    default:
+      return v & 0xFFFFFF;
   }
 }
 
@@ -203,8 +228,7 @@ void TDIBSurface::CopyKeyed(int32_t x, int32_t y, int64_t key, const Rect& sr,
   if (!keyed && sb >= 8) {
     const size_t bpp = static_cast<size_t>(sb / 8);
     for (int32_t j = 0; j < s.h; ++j)
-      std::memmove(ScanLine(s.dy + j) + s.dx * bpp, src.ScanLine(s.sy + j) + s.sx * bpp,
-                   s.w * bpp);
+      std::memmove(ScanLine(s.dy + j) + s.dx * bpp, src.ScanLine(s.sy + j) + s.sx * bpp, s.w * bpp);
     return;
   }
   for (int32_t j = 0; j < s.h; ++j) {
@@ -245,10 +269,11 @@ void TDIBSurface::BlendOpacity(int32_t x, int32_t y, int32_t a, int64_t key, con
       } else if (bits_ == 15 || bits_ == 16) {
         uint32_t sp = Load16(srow + 2 * (s.sx + i)), dp = Load16(drow + 2 * dx);
         if (keyed && sp == k) continue;
-        const uint32_t masks[3] = {bits_ == 15 ? 0x7C00u : 0xF800u,
-                                   bits_ == 15 ? 0x03E0u : 0x07E0u, 0x001Fu};
+        const uint32_t masks[3] = {bits_ == 15 ? 0x7C00u : 0xF800u, bits_ == 15 ? 0x03E0u : 0x07E0u,
+                                   0x001Fu};
         uint32_t out = 0;
-        for (uint32_t m : masks) out |= (((255 - ua) * (dp & m) + ua * (sp & m)) / 255) & m;
+        for (uint32_t m : masks)
+          out |= (((255 - ua) * (dp & m) + ua * (sp & m)) / 255) & m;
         Store16(drow + 2 * dx, out);
       } else if (bits_ == 24) {
         const uint8_t* sp = srow + 3 * (s.sx + i);
@@ -288,10 +313,11 @@ void TDIBSurface::BlendAlphaPlane(int32_t x, int32_t y, int32_t a, const Rect& s
           Store16(drow + 2 * dx, sp);
           continue;
         }
-        const uint32_t masks[3] = {bits_ == 15 ? 0x7C00u : 0xF800u,
-                                   bits_ == 15 ? 0x03E0u : 0x07E0u, 0x001Fu};
+        const uint32_t masks[3] = {bits_ == 15 ? 0x7C00u : 0xF800u, bits_ == 15 ? 0x03E0u : 0x07E0u,
+                                   0x001Fu};
         uint32_t out = 0;
-        for (uint32_t m : masks) out |= ((((dp & m) * (255 - c)) + c * (sp & m)) >> 8) & m;
+        for (uint32_t m : masks)
+          out |= ((((dp & m) * (255 - c)) + c * (sp & m)) >> 8) & m;
         Store16(drow + 2 * dx, out);
       } else if (bits_ == 24) {
         const uint8_t* sp = srow + 3 * sx;
@@ -331,7 +357,8 @@ void TDIBSurface::FillRect(const Rect& rIn, uint32_t value) {
   const Rect r = rIn.Intersect(Bounds());
   if (r.Empty()) return;
   for (int32_t y = r.top; y < r.bottom; ++y)
-    for (int32_t x = r.left; x < r.right; ++x) SetPixel(x, y, value);
+    for (int32_t x = r.left; x < r.right; ++x)
+      SetPixel(x, y, value);
 }
 
 void TDIBSurface::Crop(const Rect& rIn) {
@@ -361,10 +388,14 @@ Rect TDIBSurface::BoundingBox(int64_t v) const {
     return true;
   };
   Rect r = Bounds();
-  while (r.top < r.bottom && rowAll(r.top, r.left, r.right)) ++r.top;
-  while (r.bottom > r.top && rowAll(r.bottom - 1, r.left, r.right)) --r.bottom;
-  while (r.left < r.right && colAll(r.left, r.top, r.bottom)) ++r.left;
-  while (r.right > r.left && colAll(r.right - 1, r.top, r.bottom)) --r.right;
+  while (r.top < r.bottom && rowAll(r.top, r.left, r.right))
+    ++r.top;
+  while (r.bottom > r.top && rowAll(r.bottom - 1, r.left, r.right))
+    --r.bottom;
+  while (r.left < r.right && colAll(r.left, r.top, r.bottom))
+    ++r.left;
+  while (r.right > r.left && colAll(r.right - 1, r.top, r.bottom))
+    --r.right;
   if (r.Empty()) return {};
   return r;
 }
@@ -401,7 +432,8 @@ void TDIBSurface::Resize(int32_t width, int32_t height, int64_t key, bool smooth
           uint32_t v = 0;
           for (int sh = 0; sh < 24; sh += 8) {
             double sum = 0;
-            for (int n = 0; n < 4; ++n) sum += w[n] * ((p[n] >> sh) & 255);
+            for (int n = 0; n < 4; ++n)
+              sum += w[n] * ((p[n] >> sh) & 255);
             v |= static_cast<uint32_t>(std::min(255L, std::lround(sum))) << sh;
           }
           out.SetPixel(x, y, v);
@@ -416,7 +448,8 @@ void TDIBSurface::Resize(int32_t width, int32_t height, int64_t key, bool smooth
             for (int32_t sx = x0; sx < x1; ++sx) {
               uint32_t p = old.GetPixel(sx, sy);
               if (key >= 0 && p == key24) continue;
-              for (int c = 0; c < 3; ++c) sum[c] += (p >> (8 * c)) & 255;
+              for (int c = 0; c < 3; ++c)
+                sum[c] += (p >> (8 * c)) & 255;
               ++n;
             }
           uint32_t v = key24;
@@ -469,13 +502,14 @@ void TDIBSurface::ConvertDepth(int bits) {
         int i = 0;
         for (int r = 0; r < 6; ++r)
           for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b) out.palette_[i++] = (r * 51) << 16 | (g * 51) << 8 | b * 51;
-        for (int k = 0; i < 256; ++i, ++k) out.palette_[i] = 0x010101u * (k * 255 / 39);
+            for (int b = 0; b < 6; ++b)
+              out.palette_[i++] = (r * 51) << 16 | (g * 51) << 8 | b * 51;
+        for (int k = 0; i < 256; ++i, ++k)
+          out.palette_[i] = 0x010101u * (k * 255 / 39);
       } else if (bits == 4) {
-        static constexpr uint32_t kVga[16] = {0x000000, 0x800000, 0x008000, 0x808000,
-                                              0x000080, 0x800080, 0x008080, 0xC0C0C0,
-                                              0x808080, 0xFF0000, 0x00FF00, 0xFFFF00,
-                                              0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
+        static constexpr uint32_t kVga[16] = {
+            0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+            0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF};
         std::copy(std::begin(kVga), std::end(kVga), out.palette_.begin());
       } else {
         out.palette_[1] = 0xFFFFFF;
@@ -516,7 +550,8 @@ void TDIBSurface::CopyAlphaFrom(const TDIBSurface& plane) {
     if (plane.bits_ == 8) {
       std::memcpy(a.ScanLine(y), plane.ScanLine(y), static_cast<size_t>(w));
     } else {
-      for (int32_t x = 0; x < w; ++x) a.SetPixel(x, y, plane.GetPixel(x, y) & 255);
+      for (int32_t x = 0; x < w; ++x)
+        a.SetPixel(x, y, plane.GetPixel(x, y) & 255);
     }
   }
 }

@@ -18,7 +18,9 @@ inline constexpr int64_t kMaxPicturePixels = int64_t{1} << 25;
 
 bool IsValidBitCount(int bits);
 // Bits a pixel takes in memory and in files: 15-bit pixels are stored in 16-bit words.
-inline int StoreBits(int bits) { return bits == 15 ? 16 : bits; }
+inline int StoreBits(int bits) {
+  return bits == 15 ? 16 : bits;
+}
 // Bytes of one row in the device-independent layout: whole 32-bit words.
 inline int64_t DibRowSize(int64_t width, int bits) {
   return (width * StoreBits(bits) + 31) / 32 * 4;
@@ -76,7 +78,9 @@ class TDIBSurface {
   void BlendOpacity(int32_t x, int32_t y, int32_t a, int64_t key, const Rect& sr,
                     const TDIBSurface& src);
   void BlendAlphaPlane(int32_t x, int32_t y, int32_t a, const Rect& sr, const TDIBSurface& src);
-  void Copy(int32_t x, int32_t y, const TDIBSurface& src) { CopyKeyed(x, y, -1, src.Bounds(), src); }
+  void Copy(int32_t x, int32_t y, const TDIBSurface& src) {
+    CopyKeyed(x, y, -1, src.Bounds(), src);
+  }
   void CopyRect(int32_t x, int32_t y, const Rect& sr, const TDIBSurface& src) {
     CopyKeyed(x, y, -1, sr, src);
   }

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/cp932.h"
 #include "common/nx_random.h"
+#include "common/stream.h"
 #include "gfx/codecs.h"
 #include "gfx/file_io.h"
 
@@ -19,7 +21,8 @@ constexpr size_t kMinFrameRecord = 33;
 constexpr size_t kMinLayerRecord = 8 + 1 + 4 + 4 + 4 + 4;
 
 uint32_t RecU32(const uint8_t* rec, int at) {
-  return rec[at] | (rec[at + 1] << 8) | (rec[at + 2] << 16) | (static_cast<uint32_t>(rec[at + 3]) << 24);
+  return rec[at] | (rec[at + 1] << 8) | (rec[at + 2] << 16) |
+         (static_cast<uint32_t>(rec[at + 3]) << 24);
 }
 
 // Reads the signature and header; leaves `r` at the first frame.
@@ -87,14 +90,13 @@ class VelReader {
       ReadFrame(f, static_cast<int>(i));
       if (post_) PostProcessFrame(f, list_.targetDepth);
     }
-    for (int i = 0; i < list_.Count(); ++i) list_.Frame(i).layers.clear();
+    for (int i = 0; i < list_.Count(); ++i)
+      list_.Frame(i).layers.clear();
   }
 
  private:
   bool Legacy() const { return h_.version <= 102; }
-  bool Tiled() const {
-    return !Legacy() && h_.tileWidth > 0 && h_.tileHeight > 0 && h_.kind != 2;
-  }
+  bool Tiled() const { return !Legacy() && h_.tileWidth > 0 && h_.tileHeight > 0 && h_.kind != 2; }
 
   void ReadFrame(TVellFrame& f, int index) {
     f.name = r_.LpString();
@@ -117,7 +119,8 @@ class VelReader {
     if (bpp <= 8) {
       const uint32_t n = 1u << bpp;
       r_.Count(n, 4, "palette");
-      for (uint32_t i = 0; i < n; ++i) pic.Palette()[i] = r_.U32() & 0xFFFFFF;
+      for (uint32_t i = 0; i < n; ++i)
+        pic.Palette()[i] = r_.U32() & 0xFFFFFF;
     }
     if (f.transparentValue >= 0 && !pic.Empty()) {
       pic.SetPixel(0, 0, static_cast<uint32_t>(f.transparentValue));
@@ -195,10 +198,13 @@ class VelReader {
   size_t RawSize(const TDIBSurface& s) const { return static_cast<size_t>(s.Pitch() * s.Height()); }
 
   size_t TiledMax(const TDIBSurface& s) const {
-    const uint64_t tx = (uint64_t{static_cast<uint32_t>(s.Width())} + h_.tileWidth - 1) / h_.tileWidth;
-    const uint64_t ty = (uint64_t{static_cast<uint32_t>(s.Height())} + h_.tileHeight - 1) / h_.tileHeight;
+    const uint64_t tx =
+        (uint64_t{static_cast<uint32_t>(s.Width())} + h_.tileWidth - 1) / h_.tileWidth;
+    const uint64_t ty =
+        (uint64_t{static_cast<uint32_t>(s.Height())} + h_.tileHeight - 1) / h_.tileHeight;
     // The table, and every tile stored once: each own tile row takes at most its bytes plus one.
-    return static_cast<size_t>(tx * ty * 8 + RawSize(s) + tx * ty * std::min<uint64_t>(h_.tileHeight, s.Height()));
+    return static_cast<size_t>(tx * ty * 8 + RawSize(s) +
+                               tx * ty * std::min<uint64_t>(h_.tileHeight, s.Height()));
   }
 
   Bytes Unwrap(std::span<const uint8_t> block, bool inflate, size_t expected) {
@@ -223,7 +229,8 @@ class VelReader {
         s.Data() = std::move(keep);
         if (s.BitCount() == 32)  // a colour block carries no alpha byte
           for (int32_t y = 0; y < s.Height(); ++y)
-            for (int32_t x = 0; x < s.Width(); ++x) s.SetPixel(x, y, s.GetPixel(x, y) & 0xFFFFFF);
+            for (int32_t x = 0; x < s.Width(); ++x)
+              s.SetPixel(x, y, s.GetPixel(x, y) & 0xFFFFFF);
       }
       return;
     }
@@ -279,20 +286,24 @@ class VelReader {
       if (src == -1) {
         for (int64_t y = top; y < bottom; ++y) {
           auto b = br.Span(static_cast<size_t>(bytes));
-          std::memcpy(s.ScanLine(static_cast<int32_t>(y)) + start, b.data(), static_cast<size_t>(fit));
+          std::memcpy(s.ScanLine(static_cast<int32_t>(y)) + start, b.data(),
+                      static_cast<size_t>(fit));
         }
       } else if (src == -2) {
-        if (idx < 0 || static_cast<uint32_t>(idx) >= t) br.Fail("tile refers to a tile not yet decoded");
+        if (idx < 0 || static_cast<uint32_t>(idx) >= t)
+          br.Fail("tile refers to a tile not yet decoded");
         const int64_t sl = (idx % tilesX) * tw, st = (idx / tilesX) * th;
         const int64_t sstart = sl * bits / 8;
-        if (st + (bottom - top) > s.Height() || sstart + fit > pitch) br.Fail("tile copy outside the picture");
+        if (st + (bottom - top) > s.Height() || sstart + fit > pitch)
+          br.Fail("tile copy outside the picture");
         for (int64_t y = 0; y < bottom - top; ++y)
           std::memmove(s.ScanLine(static_cast<int32_t>(top + y)) + start,
                        s.ScanLine(static_cast<int32_t>(st + y)) + sstart, static_cast<size_t>(fit));
       } else if (src >= 0) {
         if (src >= frame) br.Fail("tile refers to a later frame");
         const TVellFrame& other = list_.Frame(src);
-        if (idx < 0 || static_cast<size_t>(idx) >= other.layers.size()) br.Fail("tile refers to a missing layer");
+        if (idx < 0 || static_cast<size_t>(idx) >= other.layers.size())
+          br.Fail("tile refers to a missing layer");
         const TDIBSurface* from = &other.layers[static_cast<size_t>(idx)]->surface;
         if (alpha) from = from->AlphaPlane();
         if (!from || from->Width() != s.Width() || from->Height() != s.Height() ||
@@ -311,7 +322,8 @@ class VelReader {
   // references or layers can otherwise demand any amount of memory.
   void Spend(int64_t bytes) {
     spent_ += bytes;
-    if (spent_ > list_.decodeBudget) r_.Fail("decoded size beyond " + std::to_string(list_.decodeBudget) + " bytes");
+    if (spent_ > list_.decodeBudget)
+      r_.Fail("decoded size beyond " + std::to_string(list_.decodeBudget) + " bytes");
   }
 
   ByteReader r_;
@@ -327,7 +339,8 @@ std::string LowerExt(const std::string& path) {
   const size_t slash = path.find_last_of("/\\");
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
   std::string e = path.substr(dot);
-  for (char& c : e) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  for (char& c : e)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return e;
 }
 
@@ -358,14 +371,23 @@ void TVellFrameList::LoadFromBytes(std::span<const uint8_t> data, const std::str
   }
 }
 
+void TVellFrameList::LoadFromStream(TNxBigStream& stream, bool firstOnly, bool postProcess) {
+  Bytes data(static_cast<size_t>(std::max<int64_t>(0, stream.Left())));
+  stream.ReadExact(data.data(), data.size());
+  LoadFromBytes(data, cp932::ToUtf8(stream.Name()), firstOnly, postProcess);
+}
+
 void TVellFrameList::LoadByExtension(std::span<const uint8_t> data, const std::string& ext,
                                      const std::string& name, bool firstOnly, bool postProcess) {
   frames_.clear();
   if (ext == ".vel") return LoadFromBytes(data, name, firstOnly, postProcess);
   TDIBSurface pic;
-  if (ext == ".png") pic = ReadPng(data, name);
-  else if (ext == ".bmp" || ext == ".dib") pic = ReadBmp(data, name);
-  else return;
+  if (ext == ".png")
+    pic = ReadPng(data, name);
+  else if (ext == ".bmp" || ext == ".dib")
+    pic = ReadBmp(data, name);
+  else
+    return;
   version = kNewestVersion;
   TVellFrame& f = AddFrame();
   f.picture = std::move(pic);
@@ -412,7 +434,8 @@ void PostProcessFrame(TVellFrame& f, int32_t targetDepth) {
     if (f.transparentValue >= 0)
       for (int32_t y = 0; y < pic.Height(); ++y)
         for (int32_t x = 0; x < pic.Width(); ++x)
-          if (pic.GetPixel(x, y) == static_cast<uint32_t>(f.transparentValue)) plane.ScanLine(y)[x] = 0;
+          if (pic.GetPixel(x, y) == static_cast<uint32_t>(f.transparentValue))
+            plane.ScanLine(y)[x] = 0;
   }
   if (pic.AlphaPlane() || f.transparentColor == -1) {
     if (targetDepth > 0 && IsValidBitCount(targetDepth)) pic.ConvertDepth(targetDepth);
@@ -506,7 +529,8 @@ Bytes TVellFrameList::SaveToBytes(int kind, int jpegQuality) const {
     w.U32(static_cast<uint32_t>(pic.Height()));
     w.U32(static_cast<uint32_t>(pic.BitCount()));
     if (pic.BitCount() <= 8)
-      for (int e = 0; e < (1 << pic.BitCount()); ++e) w.U32(pic.Palette()[e] & 0xFFFFFF);
+      for (int e = 0; e < (1 << pic.BitCount()); ++e)
+        w.U32(pic.Palette()[e] & 0xFFFFFF);
     w.U32(0);
     w.U32(0);
     w.U8(1);
@@ -515,8 +539,10 @@ Bytes TVellFrameList::SaveToBytes(int kind, int jpegQuality) const {
     w.U8(pic.AlphaPlane() ? 1 : 0);
     w.LpString("Layer");
     Bytes colour;
-    if (kind == 2) colour = WriteJpeg(pic, std::clamp(jpegQuality, 0, 100));
-    else colour = Rows(pic, protect, code_);
+    if (kind == 2)
+      colour = WriteJpeg(pic, std::clamp(jpegQuality, 0, 100));
+    else
+      colour = Rows(pic, protect, code_);
     if (kind == 0) colour = Deflate(colour);
     w.U32(static_cast<uint32_t>(colour.size()));
     w.Raw(colour);
@@ -532,6 +558,11 @@ Bytes TVellFrameList::SaveToBytes(int kind, int jpegQuality) const {
     w.U32(0);
   }
   return w.Take();
+}
+
+void TVellFrameList::SaveToStream(TNxBigStream& stream, int kind, int jpegQuality) const {
+  const Bytes data = SaveToBytes(kind, jpegQuality);
+  stream.WriteExact(data.data(), data.size());
 }
 
 void TVellFrameList::SaveToFile(const std::string& path) const {

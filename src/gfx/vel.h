@@ -14,6 +14,10 @@
 #include "gfx/surface.h"
 
 namespace kova {
+class TNxBigStream;
+}
+
+namespace kova {
 
 class TVellFrame;
 
@@ -55,6 +59,8 @@ class TVellFrameList {
   // the format throws DamagedPicture. With firstOnly, at most one frame is read.
   void LoadFromBytes(std::span<const uint8_t> data, const std::string& name, bool firstOnly,
                      bool postProcess);
+  // The rest of the stream from its position, read as above.
+  void LoadFromStream(TNxBigStream& stream, bool firstOnly, bool postProcess);
   // By the lower-cased extension: ".vel", ".png", ".bmp"/".dib"; others leave the list empty.
   void LoadFromFile(const std::string& path, bool firstOnly, bool postProcess);
   void LoadByExtension(std::span<const uint8_t> data, const std::string& ext,
@@ -63,6 +69,7 @@ class TVellFrameList {
   // Compression kind 0 (zlib), 1 (none) or 2 (JPEG colour blocks). Protected lists are written
   // uncompressed with permuted rows.
   Bytes SaveToBytes(int kind, int jpegQuality) const;
+  void SaveToStream(TNxBigStream& stream, int kind, int jpegQuality) const;
   void SaveToFile(const std::string& path) const;  // kind 0, quality 70
 
   // Gives every frame without an alpha plane one built from its transparent value.

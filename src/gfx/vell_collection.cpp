@@ -10,7 +10,9 @@ namespace kova {
 void MemoryPictureSource::Put(const std::string& name, Bytes data) {
   files_[cp932::Lower(name)] = std::move(data);
 }
-void MemoryPictureSource::Remove(const std::string& name) { files_.erase(cp932::Lower(name)); }
+void MemoryPictureSource::Remove(const std::string& name) {
+  files_.erase(cp932::Lower(name));
+}
 std::optional<Bytes> MemoryPictureSource::Load(const std::string& name) {
   ++loads;
   auto it = files_.find(cp932::Lower(name));
@@ -23,7 +25,8 @@ int64_t TVellItem::ByteSize() const {
   auto size = [](const TDIBX* b) {
     return b ? int64_t{b->Width()} * b->Height() * ((b->BitCount() + 7) / 8) : 0;
   };
-  for (const TVellItemFrame& f : frames) n += size(f.image.get()) + size(f.mask.get());
+  for (const TVellItemFrame& f : frames)
+    n += size(f.image.get()) + size(f.mask.get());
   return n;
 }
 
@@ -152,7 +155,8 @@ TVellItem& TVellCollection::Acquire(const void* owner, const std::string& path, 
 
 int64_t TVellCollection::IdleBytes() const {
   int64_t n = 0;
-  for (const TVellItem* i : idle_) n += i->ByteSize();
+  for (const TVellItem* i : idle_)
+    n += i->ByteSize();
   return n;
 }
 
@@ -177,8 +181,7 @@ void TVellCollection::Free(TVellItem* item) {
 }
 
 void TVellCollection::Purge(const std::string& path) {
-  for (const std::string& key :
-       {path, path + "?m", path + "?t", path + "?m?t"}) {
+  for (const std::string& key : {path, path + "?m", path + "?t", path + "?m?t"}) {
     TVellItem* item = items_.Find(key);
     if (item && item->users.empty()) Free(item);
   }
@@ -191,7 +194,8 @@ void TVellCollection::SetConvertFlag(bool value) {
 }
 
 void TVellCollection::ReloadAll(bool recreate) {
-  for (int i = 0; i < items_.Count(); ++i) Reload(items_.At(i), recreate);
+  for (int i = 0; i < items_.Count(); ++i)
+    Reload(items_.At(i), recreate);
 }
 
 void TVellCollection::ReleaseSurfaces() {

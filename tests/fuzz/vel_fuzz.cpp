@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (pass) list.targetDepth = 32;
     try {
       list.LoadFromBytes(in, "fuzz.vel", false, pass == 1);
-      for (int i = 0; i < list.Count(); ++i) list.Frame(i).layers.clear();
+      for (int i = 0; i < list.Count(); ++i)
+        list.Frame(i).layers.clear();
       if (list.Count() > 0 && list.Frame(0).picture.Width() * list.Frame(0).picture.Height() < 4096)
         list.SaveToBytes(pass, 70);
     } catch (const kova::DamagedPicture&) {

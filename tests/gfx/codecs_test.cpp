@@ -12,11 +12,14 @@ namespace {
 
 // A bitmap file with the given header fields and rows (already padded), bottom-up unless the
 // height is negative.
-Bytes BmpFile(int32_t w, int32_t h, int bpp, uint32_t compression, const std::vector<uint32_t>& palette,
-              const Bytes& rows, uint32_t headerSize = 40, const std::vector<uint32_t>& masks = {}) {
+Bytes BmpFile(int32_t w, int32_t h, int bpp, uint32_t compression,
+              const std::vector<uint32_t>& palette, const Bytes& rows, uint32_t headerSize = 40,
+              const std::vector<uint32_t>& masks = {}) {
   ByteWriter tail;
-  for (uint32_t m : masks) tail.U32(m);
-  for (uint32_t c : palette) tail.U32(c);
+  for (uint32_t m : masks)
+    tail.U32(m);
+  for (uint32_t c : palette)
+    tail.U32(c);
   const uint32_t off = 14 + headerSize + static_cast<uint32_t>(tail.Size());
   ByteWriter f;
   f.Raw("BM");
@@ -34,7 +37,8 @@ Bytes BmpFile(int32_t w, int32_t h, int bpp, uint32_t compression, const std::ve
   f.U32(0);
   f.U32(static_cast<uint32_t>(palette.size()));
   f.U32(0);
-  for (uint32_t i = 40; i < headerSize; ++i) f.U8(0);
+  for (uint32_t i = 40; i < headerSize; ++i)
+    f.U8(0);
   f.Raw(tail.Data());
   f.Raw(rows);
   return f.Take();
@@ -55,17 +59,43 @@ TEST(Bmp, DepthsAndOrientation) {
       {"4 bits", 4, 0, {}, {0, 0x11, 0x22}, {0x01, 0, 0, 0, 0x20, 0, 0, 0}, 4, 2, 1},
       {"8 bits", 8, 0, {}, {0, 0x11, 0x22}, {0, 2, 0, 0, 1, 0, 0, 0}, 8, 1, 2},
       {"16 bits 5-5-5", 16, 0, {}, {}, {0, 0, 0xFF, 0x7F, 0x1F, 0, 0, 0}, 15, 0x1F, 0x7FFF},
-      {"16 bits 5-6-5", 16, 3, {0xF800, 0x07E0, 0x001F}, {}, {0, 0, 0xFF, 0xFF, 0x1F, 0, 0, 0}, 16, 0x1F, 0xFFFF},
-      {"24 bits", 24, 0, {}, {}, {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0}, 24, 0x090807, 0x060504},
-      {"32 bits", 32, 0, {}, {}, {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0}, 32, 0x090807, 0x060504},
+      {"16 bits 5-6-5",
+       16,
+       3,
+       {0xF800, 0x07E0, 0x001F},
+       {},
+       {0, 0, 0xFF, 0xFF, 0x1F, 0, 0, 0},
+       16,
+       0x1F,
+       0xFFFF},
+      {"24 bits",
+       24,
+       0,
+       {},
+       {},
+       {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0},
+       24,
+       0x090807,
+       0x060504},
+      {"32 bits",
+       32,
+       0,
+       {},
+       {},
+       {1, 2, 3, 0, 4, 5, 6, 0, 7, 8, 9, 0, 10, 11, 12, 0},
+       32,
+       0x090807,
+       0x060504},
   };
   for (const auto& c : cases) {
-    const TDIBSurface pic = ReadBmp(BmpFile(2, 2, c.bpp, c.compression, c.palette, c.rows, 40, c.masks), "t.bmp");
+    const TDIBSurface pic =
+        ReadBmp(BmpFile(2, 2, c.bpp, c.compression, c.palette, c.rows, 40, c.masks), "t.bmp");
     EXPECT_EQ(pic.BitCount(), c.bits) << c.what;
     EXPECT_EQ(pic.GetPixel(0, 0), c.topLeft) << c.what;
     EXPECT_EQ(pic.GetPixel(1, 1), c.bottomRight) << c.what;
     // Top-down storage (negative height) reverses the rows.
-    const TDIBSurface td = ReadBmp(BmpFile(2, -2, c.bpp, c.compression, c.palette, c.rows, 40, c.masks), "t.bmp");
+    const TDIBSurface td =
+        ReadBmp(BmpFile(2, -2, c.bpp, c.compression, c.palette, c.rows, 40, c.masks), "t.bmp");
     EXPECT_EQ(td.GetPixel(0, 1), c.topLeft) << c.what;
   }
 }

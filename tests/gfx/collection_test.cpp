@@ -63,7 +63,7 @@ TEST_F(Cache, OwnerTokensAndTheIdleList) {
   EXPECT_EQ(files.loads, 1);
   cache.Release(&a, &ownerA);
   EXPECT_TRUE(cache.Idle().empty());  // still used by B
-  cache.Release(&a, &ownerA);           // not a user any more: nothing
+  cache.Release(&a, &ownerA);         // not a user any more: nothing
   cache.Release(&a, &ownerB);
   ASSERT_EQ(cache.Idle().size(), 1u);
   // Acquiring revives it without loading again.
@@ -74,11 +74,13 @@ TEST_F(Cache, OwnerTokensAndTheIdleList) {
 
 TEST_F(Cache, IdleItemsAreEvictedOldestFirstButNeverTheLast) {
   // 800 x 600 x 4 = 1,920,000 bytes each: three fit under 5,760,000, the fourth does not.
-  for (const char* n : {"1.vel", "2.vel", "3.vel", "4.vel"}) files.Put(n, VelFile(800, 600));
+  for (const char* n : {"1.vel", "2.vel", "3.vel", "4.vel"})
+    files.Put(n, VelFile(800, 600));
   std::vector<TVellItem*> items;
   for (const char* n : {"1.vel", "2.vel", "3.vel", "4.vel"})
     items.push_back(&cache.Acquire(&ownerA, n, false, false));
-  for (TVellItem* i : items) cache.Release(i, &ownerA);
+  for (TVellItem* i : items)
+    cache.Release(i, &ownerA);
   EXPECT_EQ(cache.Count(), 3);
   EXPECT_EQ(cache.Find("1.vel"), nullptr);
   EXPECT_NE(cache.Find("4.vel"), nullptr);
@@ -144,7 +146,8 @@ TEST_F(Cache, TrimUsesTheAlphaPlaneAndCutsRectangleLists) {
   plane.FillRect({3, 3, 6, 7}, 255);
   test::FileSpec spec{.kind = 1};
   test::FrameSpec fr{.w = 10, .h = 10, .bpp = 24};
-  fr.layers.push_back(test::LayerSpec{.alphaFlag = 1, .colour = test::RowsOf(pic), .alpha = test::RowsOf(plane)});
+  fr.layers.push_back(
+      test::LayerSpec{.alphaFlag = 1, .colour = test::RowsOf(pic), .alpha = test::RowsOf(plane)});
   fr.countA = 2;
   fr.rectsA = {{0, 0, 2, 2}, {4, 4, 9, 9}};
   fr.countB = 1;

@@ -13,10 +13,13 @@ namespace {
 TDIBX Numbered(int w, int h) {
   TDIBX b(w, h, 32);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) b.SetPixel(x, y, static_cast<uint32_t>((y << 8) | x) + 1);
+    for (int x = 0; x < w; ++x)
+      b.SetPixel(x, y, static_cast<uint32_t>((y << 8) | x) + 1);
   return b;
 }
-uint32_t N(int x, int y) { return static_cast<uint32_t>((y << 8) | x) + 1; }
+uint32_t N(int x, int y) {
+  return static_cast<uint32_t>((y << 8) | x) + 1;
+}
 
 TEST(DibxClip, LeftEdgeWithFlipHRemovesColumnsFromTheRight) {
   TDIBX src = Numbered(6, 1), dst(10, 1, 32);
@@ -75,8 +78,8 @@ TEST(DibxBlend, ValueRuleSelectsTheFamilyAndZeroDrawsNothing) {
   struct Case {
     int32_t v;
     uint32_t expect;  // white over 0x404040
-  } cases[] = {{0, 0x404040}, {128, 0x9F9F9F}, {255, 0xFFFFFF}, {256, 0x404040}, {511, 0xFFFFFF},
-               {300, 0x7F7F7F}};
+  } cases[] = {{0, 0x404040},   {128, 0x9F9F9F}, {255, 0xFFFFFF},
+               {256, 0x404040}, {511, 0xFFFFFF}, {300, 0x7F7F7F}};
   TDIBX src(4, 4, 32), mask(4, 4, 8);
   src.Fill(0xFFFFFF);
   mask.Fill(255);
@@ -85,10 +88,18 @@ TEST(DibxBlend, ValueRuleSelectsTheFamilyAndZeroDrawsNothing) {
       TDIBX dst(4, 4, 32);
       dst.Fill(0x404040);
       switch (family) {
-        case 0: dst.DrawBlend(0, 0, src.Bounds(), src, c.v); break;
-        case 1: dst.StretchDraw(dst.Bounds(), src, c.v, src.Bounds()); break;
-        case 2: dst.DrawRotate(0, 0, c.v, false, false, false, 0, 0, 0, src.Bounds(), src, 256, 256); break;
-        case 3: dst.ZoomTile(dst.Bounds(), 256, c.v, 0, 0, src.Bounds(), src); break;
+        case 0:
+          dst.DrawBlend(0, 0, src.Bounds(), src, c.v);
+          break;
+        case 1:
+          dst.StretchDraw(dst.Bounds(), src, c.v, src.Bounds());
+          break;
+        case 2:
+          dst.DrawRotate(0, 0, c.v, false, false, false, 0, 0, 0, src.Bounds(), src, 256, 256);
+          break;
+        case 3:
+          dst.ZoomTile(dst.Bounds(), 256, c.v, 0, 0, src.Bounds(), src);
+          break;
       }
       const uint32_t got = dst.GetPixel(1, 1);
       if (c.v == 0 || c.v == 256)
@@ -117,11 +128,13 @@ TEST(DibxStretch, ColumnChoiceAndFlips) {
   TDIBX dst(8, 2, 32);
   dst.StretchDraw(dst.Bounds(), src, 255, src.Bounds());
   const int expect[8] = {0, 0, 1, 1, 2, 2, 3, 3};
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(dst.GetPixel(x, 0), N(expect[x], 0)) << x;
+  for (int x = 0; x < 8; ++x)
+    EXPECT_EQ(dst.GetPixel(x, 0), N(expect[x], 0)) << x;
   // Mirrored: starts at the right edge (4 * 65536 - 1) and walks left.
   TDIBX flip(8, 2, 32);
   flip.StretchDraw(flip.Bounds(), src, 255, src.Bounds(), false, true);
-  for (int x = 0; x < 8; ++x) EXPECT_EQ(flip.GetPixel(x, 0), N(3 - expect[x], 0)) << x;
+  for (int x = 0; x < 8; ++x)
+    EXPECT_EQ(flip.GetPixel(x, 0), N(3 - expect[x], 0)) << x;
   // Halving takes every other column (0 and 2).
   TDIBX half(2, 1, 32);
   half.StretchDraw(half.Bounds(), src, 255, src.Bounds());
@@ -152,10 +165,12 @@ TEST(DibxRotate, QuarterTurnMapsRowsToColumns) {
   dst.DrawRotate(5, 5, 255, false, false, false, 64, 0, 0, src.Bounds(), src, 256, 256);
   // Angle 64 is a quarter turn: source (x, y) lands at (5 - y, 5 + x).
   for (int y = 0; y < 3; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(dst.GetPixel(5 - y, 5 + x), N(x, y)) << x << "," << y;
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(dst.GetPixel(5 - y, 5 + x), N(x, y)) << x << "," << y;
   int drawn = 0;
   for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) drawn += dst.GetPixel(x, y) != 0;
+    for (int x = 0; x < 10; ++x)
+      drawn += dst.GetPixel(x, y) != 0;
   EXPECT_EQ(drawn, 12);
 }
 
@@ -194,7 +209,8 @@ TEST(DibxTiles, RepeatWithGapsAndOffsets) {
   dst.TileDraw(TCustomDIBX::TileOp::kDraw, {0, 0, 9, 1}, 1, 0, 1, 0, src.Bounds(), src);
   // Offset 1 shifts the start left by one: columns 0 (src 1), 1 gap, 2-3, 4 gap, ...
   const uint32_t expect[9] = {N(1, 0), 0, N(0, 0), N(1, 0), 0, N(0, 0), N(1, 0), 0, N(0, 0)};
-  for (int x = 0; x < 9; ++x) EXPECT_EQ(dst.GetPixel(x, 0), expect[x]) << x;
+  for (int x = 0; x < 9; ++x)
+    EXPECT_EQ(dst.GetPixel(x, 0), expect[x]) << x;
   // The update rectangle is restored afterwards.
   EXPECT_FALSE(dst.UpdateActive());
 }
@@ -207,13 +223,15 @@ TEST(DibxTiles, EmptySourceOrNonAdvancingStepDrawsNothing) {
   dst.TileDraw(TCustomDIBX::TileOp::kMask, dst.Bounds(), 0, 0, 0, 0, src.Bounds(), src);  // no mask
   dst.ZoomTile(dst.Bounds(), 0, 255, 0, 0, src.Bounds(), src);
   for (int y = 0; y < 8; ++y)
-    for (int x = 0; x < 8; ++x) ASSERT_EQ(dst.GetPixel(x, y), 0u);
+    for (int x = 0; x < 8; ++x)
+      ASSERT_EQ(dst.GetPixel(x, y), 0u);
 }
 
 TEST(DibxTiles, ZoomTileRepetitionsAreAtLeastOnePixel) {
   TDIBX src = Numbered(4, 4), dst(6, 1, 32);
   dst.ZoomTile(dst.Bounds(), 1, 255, 0, 0, src.Bounds(), src);  // 4/256 of a pixel -> 1 pixel
-  for (int x = 0; x < 6; ++x) EXPECT_EQ(dst.GetPixel(x, 0), N(0, 0));
+  for (int x = 0; x < 6; ++x)
+    EXPECT_EQ(dst.GetPixel(x, 0), N(0, 0));
 }
 
 TEST(DibxTiles, TileFillWrapsAndMirrors) {
@@ -239,20 +257,23 @@ TEST(DibxRect, FrameRectBands) {
   b.FrameRect(b.Bounds(), 1, 0xFF);
   int set = 0;
   for (int y = 0; y < 5; ++y)
-    for (int x = 0; x < 6; ++x) set += b.GetPixel(x, y) == 0xFF;
+    for (int x = 0; x < 6; ++x)
+      set += b.GetPixel(x, y) == 0xFF;
   EXPECT_EQ(set, 6 * 2 + 3 * 2);
   EXPECT_EQ(b.GetPixel(2, 2), 0u);
   // A band thicker than half the height leaves no room for the sides.
   TDIBX c(6, 3, 32);
   c.FrameRectAdd(c.Bounds(), 2, 0x10);
-  for (int y = 0; y < 3; ++y) EXPECT_EQ(c.GetPixel(3, y), 0x10u) << y;
+  for (int y = 0; y < 3; ++y)
+    EXPECT_EQ(c.GetPixel(3, y), 0x10u) << y;
 }
 
 TEST(DibxGlyph, DrawMonoCoverage) {
   // 8 x 4 bits: left block all 0 bits (full coverage), right block half ones.
   TDIBX mono(8, 4, 1);
   for (int y = 0; y < 4; ++y)
-    for (int x = 4; x < 8; ++x) mono.SetPixel(x, y, (x + y) % 2);
+    for (int x = 4; x < 8; ++x)
+      mono.SetPixel(x, y, (x + y) % 2);
   TDIBX dst(2, 1, 32);
   dst.DrawMono(0, 0, 4, 255, false, false, 0xFFFFFF, mono.Bounds(), mono);
   EXPECT_EQ(dst.GetPixel(0, 0), 0xFFFFFFu);
@@ -266,7 +287,8 @@ TEST(DibxGlyph, DrawMonoCoverage) {
 
 TEST(DibxGlyph, NibblesAndTableAdd) {
   TDIBX nib(4, 1, 4);
-  for (int x = 0; x < 4; ++x) nib.SetPixel(x, 0, static_cast<uint32_t>(x));
+  for (int x = 0; x < 4; ++x)
+    nib.SetPixel(x, 0, static_cast<uint32_t>(x));
   nib.SetColorKey(0);
   std::vector<uint32_t> table(32, 0);
   table[2] = 0x0000FF;
@@ -276,10 +298,10 @@ TEST(DibxGlyph, NibblesAndTableAdd) {
   dst.Fill(0x101010);
   dst.SetPixel(2, 0, 0xFFFFFF);
   dst.DrawNibbles(0, 0, table, 511, false, false, nib.Bounds(), nib);
-  EXPECT_EQ(dst.GetPixel(0, 0), 0x101010u);  // keyed
+  EXPECT_EQ(dst.GetPixel(0, 0), 0x101010u);          // keyed
   EXPECT_EQ(dst.GetPixel(1, 0), 0x10100Fu + 0xF0u);  // 0x10 + 254 saturates to 0xFF
-  EXPECT_EQ(dst.GetPixel(2, 0), 0xFFFFFFu);  // white stays
-  EXPECT_EQ(dst.GetPixel(3, 0), 0x101010u);  // colour 0 is not added
+  EXPECT_EQ(dst.GetPixel(2, 0), 0xFFFFFFu);          // white stays
+  EXPECT_EQ(dst.GetPixel(3, 0), 0x101010u);          // colour 0 is not added
   dst.DrawNibbles(0, 0, table, 255, false, false, nib.Bounds(), nib);
   EXPECT_EQ(dst.GetPixel(2, 0), 0x00FF00u);
 

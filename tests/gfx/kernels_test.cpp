@@ -51,7 +51,8 @@ TEST_P(BothPaths, DrawAlphaEdgeCases) {
   for (const auto& c : cases) {
     auto d = Row(c.dst), s = Row(c.src);
     d->DrawAlpha(0, 0, s->Bounds(), *s, c.weight);
-    for (int x = 0; x < d->Width(); ++x) EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what << " x=" << x;
+    for (int x = 0; x < d->Width(); ++x)
+      EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what << " x=" << x;
   }
 }
 
@@ -66,7 +67,8 @@ TEST_P(BothPaths, DrawAddEdgeCases) {
   for (const auto& c : cases) {
     auto d = Row(c.dst), s = Row(c.src);
     d->DrawAdd(0, 0, s->Bounds(), *s, c.weight);
-    for (int x = 0; x < d->Width(); ++x) EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what;
+    for (int x = 0; x < d->Width(); ++x)
+      EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what;
   }
 }
 
@@ -133,13 +135,15 @@ TEST_P(BothPaths, RectangleOperations) {
     if (c.op == 0) d->FillRectAlpha(d->Bounds(), c.c, 128);
     if (c.op == 1) d->AddRect(d->Bounds(), c.c);
     if (c.op == 2) d->SubRect(d->Bounds(), c.c);
-    for (int x = 0; x < 11; ++x) EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what;
+    for (int x = 0; x < 11; ++x)
+      EXPECT_EQ(d->GetPixel(x, 0), c.expect) << c.what;
   }
 }
 
 TEST_P(BothPaths, KeyedDrawSkipsKeyedPixels) {
   TDIBX s(10, 1, 32), d(10, 1, 32);
-  for (int x = 0; x < 10; ++x) s.SetPixel(x, 0, x % 3 == 0 ? 0x00FF00 : 0x000010 * x);
+  for (int x = 0; x < 10; ++x)
+    s.SetPixel(x, 0, x % 3 == 0 ? 0x00FF00 : 0x000010 * x);
   s.SetColorKey(0x00FF00);
   d.Fill(0xABCDEF);
   d.Draw(0, 0, s.Bounds(), s, false, false, true);
@@ -187,16 +191,36 @@ std::vector<uint8_t> RunOp(const Scene& base, int op, uint32_t seed) {
   const bool fv = r(0, 1), fh = r(0, 1), key = r(0, 1);
   const int a = r(0, 3) == 0 ? (r(0, 1) ? 255 : 1) : r(1, 255);
   switch (op) {
-    case 0: dst.Draw(x, y, sr, base.src, fv, fh, key); break;
-    case 1: dst.DrawAlpha(x, y, sr, base.src, a, fv, fh, key); break;
-    case 2: dst.DrawAdd(x, y, sr, base.src, a, fv, fh, key); break;
-    case 3: dst.DrawMask(x, y, sr, base.src, base.mask, fv, fh); break;
-    case 4: dst.DrawMaskAlpha(x, y, sr, base.src, a, base.mask, fv, fh); break;
-    case 5: dst.DrawMaskAdd(x, y, sr, base.src, a, base.mask, fv, fh); break;
-    case 6: dst.FillRectAlpha({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF, a); break;
-    case 7: dst.AddRect({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF); break;
-    case 8: dst.SubRect({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF); break;
-    case 9: dst.FillMask(x, y, a, rng() & 0xFFFFFF, fv, fh, {1, 1, r(2, 41), r(2, 29)}, base.mask); break;
+    case 0:
+      dst.Draw(x, y, sr, base.src, fv, fh, key);
+      break;
+    case 1:
+      dst.DrawAlpha(x, y, sr, base.src, a, fv, fh, key);
+      break;
+    case 2:
+      dst.DrawAdd(x, y, sr, base.src, a, fv, fh, key);
+      break;
+    case 3:
+      dst.DrawMask(x, y, sr, base.src, base.mask, fv, fh);
+      break;
+    case 4:
+      dst.DrawMaskAlpha(x, y, sr, base.src, a, base.mask, fv, fh);
+      break;
+    case 5:
+      dst.DrawMaskAdd(x, y, sr, base.src, a, base.mask, fv, fh);
+      break;
+    case 6:
+      dst.FillRectAlpha({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF, a);
+      break;
+    case 7:
+      dst.AddRect({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF);
+      break;
+    case 8:
+      dst.SubRect({x, y, x + r(0, 40), y + r(0, 40)}, rng() & 0xFFFFFF);
+      break;
+    case 9:
+      dst.FillMask(x, y, a, rng() & 0xFFFFFF, fv, fh, {1, 1, r(2, 41), r(2, 29)}, base.mask);
+      break;
     case 10:
       dst.StretchDraw({x, y, x + r(1, 70), y + r(1, 50)}, base.src, r(0, 511), sr, fv, fh, key,
                       r(0, 1) ? &base.mask : nullptr);
@@ -207,7 +231,8 @@ std::vector<uint8_t> RunOp(const Scene& base, int op, uint32_t seed) {
       break;
     case 12:
       dst.TileDraw(static_cast<TCustomDIBX::TileOp>(r(0, 5)), {x, y, x + r(0, 60), y + r(0, 40)},
-                   r(-2, 5), r(-2, 5), r(-50, 50), r(-50, 50), sr, base.src, &base.mask, a, fv, fh, key);
+                   r(-2, 5), r(-2, 5), r(-50, 50), r(-50, 50), sr, base.src, &base.mask, a, fv, fh,
+                   key);
       break;
     case 13:
       dst.TileFillAlpha({x, y, x + r(0, 60), y + r(0, 40)}, a, fv, fh, key, r(-99, 99), r(-99, 99),
@@ -244,7 +269,8 @@ TEST(SimdProperty, BothPathsGiveIdenticalBytes) {
   }
   EXPECT_EQ(differing, 0);
   // The cases must really draw, or the comparison proves nothing.
-  for (int op = 0; op <= 13; ++op) EXPECT_GE(changed[op], 20) << "op " << op << " rarely draws";
+  for (int op = 0; op <= 13; ++op)
+    EXPECT_GE(changed[op], 20) << "op " << op << " rarely draws";
 }
 
 TEST(SimdProperty, EnvironmentSwitchForcesPlainPath) {

@@ -34,8 +34,12 @@ TEST(Surface, RejectsBadDepthsAndSizes) {
 TEST(Surface, PixelsAtEveryDepth) {
   for (int bits : {1, 4, 8, 15, 16, 24, 32}) {
     TDIBSurface s(9, 3, bits);
-    const uint32_t v = bits == 1 ? 1 : bits == 4 ? 0xA : bits == 8 ? 0xC3 : bits <= 16 ? 0x5A5A
-                       : bits == 24 ? 0xABCDEF : 0x12345678;
+    const uint32_t v = bits == 1    ? 1
+                       : bits == 4  ? 0xA
+                       : bits == 8  ? 0xC3
+                       : bits <= 16 ? 0x5A5A
+                       : bits == 24 ? 0xABCDEF
+                                    : 0x12345678;
     s.SetPixel(7, 2, v);
     EXPECT_EQ(s.GetPixel(7, 2), v) << bits;
     EXPECT_EQ(s.GetPixel(6, 2), 0u) << bits;
@@ -65,9 +69,9 @@ TEST(Surface, BlendOpacityPerDepth) {
     int32_t a;
     uint32_t expect;
   } cases[] = {
-      {24, 0x000000, 0xFFFFFF, 254, 0xFEFEFE},  // divides by 255
-      {32, 0x000000, 0xFFFFFF, 254, 0xFDFDFD},  // shifts by 8
-      {24, 0x000000, 0xFFFFFF, 255, 0xFFFFFF},  // a keyed copy
+      {24, 0x000000, 0xFFFFFF, 254, 0xFEFEFE},      // divides by 255
+      {32, 0x000000, 0xFFFFFF, 254, 0xFDFDFD},      // shifts by 8
+      {24, 0x000000, 0xFFFFFF, 255, 0xFFFFFF},      // a keyed copy
       {32, 0xFF000000, 0x00FFFFFF, 128, 0x7F7F7F},  // the top byte becomes 0
       {16, 0x0000, 0xFFFF, 128, (15u << 11) | (31u << 5) | 15u},
       {15, 0x0000, 0x7FFF, 128, (15u << 10) | (15u << 5) | 15u},
@@ -89,7 +93,8 @@ TEST(Surface, EightBitOpacityDithers) {
   d.BlendOpacity(0, 0, 128, -1, s.Bounds(), s);  // level 8: 1110 0101 1010 0101
   int copied = 0;
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) copied += d.GetPixel(x, y) == 7;
+    for (int x = 0; x < 4; ++x)
+      copied += d.GetPixel(x, y) == 7;
   EXPECT_EQ(copied, 9);
   EXPECT_EQ(d.GetPixel(0, 0), 7u);
   EXPECT_EQ(d.GetPixel(3, 0), 0u);
@@ -111,11 +116,15 @@ TEST(Surface, BlendAlphaPlane) {
     uint8_t c;
     uint32_t expect;  // white over black
   } cases[] = {
-      {32, 255, 0, 0},         {32, 255, 255, 0xFFFFFF},  {32, 255, 128, 0x7F7F7F},
-      {24, 255, 128, 0x7F7F7F}, {24, 128, 255, 0x7E7E7E},  // c' = 127: (255 * 127) >> 8
-      {24, 1, 255, 0},          // a * c < 256: skipped
+      {32, 255, 0, 0},
+      {32, 255, 255, 0xFFFFFF},
+      {32, 255, 128, 0x7F7F7F},
+      {24, 255, 128, 0x7F7F7F},
+      {24, 128, 255, 0x7E7E7E},  // c' = 127: (255 * 127) >> 8
+      {24, 1, 255, 0},           // a * c < 256: skipped
       {16, 255, 128, (15u << 11) | (31u << 5) | 15u},
-      {8, 255, 127, 0},         {8, 255, 128, 9},
+      {8, 255, 127, 0},
+      {8, 255, 128, 9},
   };
   for (const auto& c : cases) {
     TDIBSurface d = Solid(c.bits, 0);

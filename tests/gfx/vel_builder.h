@@ -91,7 +91,8 @@ inline Bytes BuildVel(const FileSpec& f) {
     w.U32(fr.h);
     w.U32(fr.bpp);
     if (fr.bpp <= 8)
-      for (uint32_t i = 0; i < (1u << fr.bpp); ++i) w.U32(i < fr.palette.size() ? fr.palette[i] : 0);
+      for (uint32_t i = 0; i < (1u << fr.bpp); ++i)
+        w.U32(i < fr.palette.size() ? fr.palette[i] : 0);
     for (const LayerSpec& l : fr.layers) {
       w.U32(0);
       w.U32(0);
@@ -109,9 +110,11 @@ inline Bytes BuildVel(const FileSpec& f) {
     }
     if (f.version >= 104) {
       w.I32(fr.countA);
-      for (const Rect& r : fr.rectsA) w.I32(r.left), w.I32(r.top), w.I32(r.right), w.I32(r.bottom);
+      for (const Rect& r : fr.rectsA)
+        w.I32(r.left), w.I32(r.top), w.I32(r.right), w.I32(r.bottom);
       w.I32(fr.countB);
-      for (const Rect& r : fr.rectsB) w.I32(r.left), w.I32(r.top), w.I32(r.right), w.I32(r.bottom);
+      for (const Rect& r : fr.rectsB)
+        w.I32(r.left), w.I32(r.top), w.I32(r.right), w.I32(r.bottom);
     }
   }
   return w.Take();
@@ -133,7 +136,8 @@ inline Bytes RowsOf(const TDIBSurface& s, std::optional<uint32_t> code = std::nu
 inline TDIBSurface Picture(int w, int h, int bits, const std::function<uint32_t(int, int)>& fn) {
   TDIBSurface s(w, h, bits);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) s.SetPixel(x, y, fn(x, y));
+    for (int x = 0; x < w; ++x)
+      s.SetPixel(x, y, fn(x, y));
   return s;
 }
 

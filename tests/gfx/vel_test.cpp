@@ -9,6 +9,7 @@
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 #include "common/nx_random.h"
+#include "common/stream.h"
 #include "gfx/codecs.h"
 #include "gfx/vel.h"
 #include "vel_builder.h"
@@ -23,7 +24,9 @@ using test::LayerSpec;
 using test::Picture;
 using test::RowsOf;
 
-uint32_t Rgb(int x, int y) { return static_cast<uint32_t>(0x102030 + x * 0x010000 + y * 0x000100 + x * y); }
+uint32_t Rgb(int x, int y) {
+  return static_cast<uint32_t>(0x102030 + x * 0x010000 + y * 0x000100 + x * y);
+}
 
 TVellFrameList Read(const Bytes& data, int32_t code = 0) {
   TVellFrameList list(code);
@@ -48,9 +51,12 @@ TEST(VelWriter, BytesOfAnUncompressedPicture) {
   f.picture.SetPixel(1, 0, 0x040506);
   ByteWriter e;
   e.Raw("Vell106");
-  for (uint32_t v : {40u, 106u, 2u, 1u, 24u, 1u}) e.U32(v);
-  for (uint8_t v : {1, 0, 1, 0}) e.U8(v);
-  for (uint32_t v : {0u, 0u, 0u}) e.U32(v);
+  for (uint32_t v : {40u, 106u, 2u, 1u, 24u, 1u})
+    e.U32(v);
+  for (uint8_t v : {1, 0, 1, 0})
+    e.U8(v);
+  for (uint32_t v : {0u, 0u, 0u})
+    e.U32(v);
   e.U8(0);
   e.U8(70);
   e.U16(0);
@@ -58,15 +64,18 @@ TEST(VelWriter, BytesOfAnUncompressedPicture) {
   e.I32(-1);
   e.I32(100);
   e.U8(2);
-  for (uint32_t v : {0u, 1u, 2u, 1u, 24u, 0u, 0u}) e.U32(v);
+  for (uint32_t v : {0u, 1u, 2u, 1u, 24u, 0u, 0u})
+    e.U32(v);
   e.U8(1);
   e.I32(-1);
   e.U32(255);
   e.U8(0);
   e.LpString("Layer");
   e.U32(8);
-  for (uint8_t v : {3, 2, 1, 6, 5, 4, 0, 0}) e.U8(v);
-  for (uint32_t v : {0u, 0u, 0u}) e.U32(v);
+  for (uint8_t v : {3, 2, 1, 6, 5, 4, 0, 0})
+    e.U8(v);
+  for (uint32_t v : {0u, 0u, 0u})
+    e.U32(v);
   EXPECT_EQ(list.SaveToBytes(1, 70), e.Data());
   EXPECT_TRUE(TVellFrameList::IsUncompressed(e.Data()));
 }
@@ -92,9 +101,15 @@ TEST(VelRoundTrip, EveryDepthAndKind) {
         TVellFrame& f = list.AddFrame();
         f.picture = Picture(7, 5, bits, [&](int x, int y) {
           const uint32_t v = Rgb(x + n, y);
-          return bits == 1 ? v & 1 : bits == 4 ? v & 15 : bits == 8 ? v & 255 : bits <= 16 ? v & 0x7FFF : bits == 24 ? v : v & 0xFFFFFF;
+          return bits == 1    ? v & 1
+                 : bits == 4  ? v & 15
+                 : bits == 8  ? v & 255
+                 : bits <= 16 ? v & 0x7FFF
+                 : bits == 24 ? v
+                              : v & 0xFFFFFF;
         });
-        for (int i = 0; i < (bits <= 8 ? 1 << bits : 0); ++i) f.picture.Palette()[i] = 0x010101u * i;
+        for (int i = 0; i < (bits <= 8 ? 1 << bits : 0); ++i)
+          f.picture.Palette()[i] = 0x010101u * i;
         f.delay = 40 + n;
         f.transparentValue = n == 0 ? 1 : -1;
         if (n == 1) f.picture.CreateAlphaPlane().SetPixel(3, 2, 200);
@@ -176,7 +191,8 @@ TEST(VelProtection, RowsArePermutedWithTheCode) {
   // Another code scrambles the picture.
   const TVellFrameList wrong = Read(data, 54321);
   bool differs = false;
-  for (int y = 0; y < 6; ++y) differs |= wrong.Frame(0).picture.GetPixel(0, y) != f.picture.GetPixel(0, y);
+  for (int y = 0; y < 6; ++y)
+    differs |= wrong.Frame(0).picture.GetPixel(0, y) != f.picture.GetPixel(0, y);
   EXPECT_TRUE(differs);
 }
 
@@ -195,7 +211,8 @@ TEST(VelProtection, ZeroCodeIsRefused) {
 // ---- Legacy versions. ----
 
 FrameSpec OneLayer(const TDIBSurface& pic, Bytes colour) {
-  FrameSpec fr{.w = static_cast<uint32_t>(pic.Width()), .h = static_cast<uint32_t>(pic.Height()),
+  FrameSpec fr{.w = static_cast<uint32_t>(pic.Width()),
+               .h = static_cast<uint32_t>(pic.Height()),
                .bpp = static_cast<uint32_t>(pic.BitCount())};
   fr.layers.push_back(LayerSpec{.colour = std::move(colour)});
   return fr;
@@ -279,16 +296,19 @@ Bytes TileBlock(const Tiled& t, std::optional<uint32_t> code = std::nullopt) {
   if (code) {
     TNxRandom gen(*code);
     gen.InitPool(static_cast<int>(t.table.size()));
-    for (size_t k = 0; k < t.table.size(); ++k) stored[k] = t.table[static_cast<size_t>(gen.DrawFromPool())];
+    for (size_t k = 0; k < t.table.size(); ++k)
+      stored[k] = t.table[static_cast<size_t>(gen.DrawFromPool())];
   }
-  for (auto [s, i] : stored) w.I32(s), w.I32(i);
+  for (auto [s, i] : stored)
+    w.I32(s), w.I32(i);
   w.Raw(t.own);
   return w.Take();
 }
 
 Bytes OwnTile(const TDIBSurface& pic, int l, int t, int r, int b) {
   ByteWriter w;
-  for (int y = t; y < b; ++y) w.Raw(pic.ScanLine(y) + l * 3, static_cast<size_t>((r - l) * 3));
+  for (int y = t; y < b; ++y)
+    w.Raw(pic.ScanLine(y) + l * 3, static_cast<size_t>((r - l) * 3));
   return w.Take();
 }
 
@@ -323,7 +343,7 @@ TEST(VelTiles, OwnEarlierAndOtherFrameTiles) {
     for (int y = 0; y < 3; ++y)
       for (int x = 0; x < 5; ++x) {
         int sx = x, sy = y;
-        if (x >= 2 && x < 4) sx = x - 2;  // tiles 1 and 4 repeat tiles 0 and 3
+        if (x >= 2 && x < 4) sx = x - 2;       // tiles 1 and 4 repeat tiles 0 and 3
         if (x == 4 && y == 2) sx = 4, sy = 0;  // tile 5 repeats tile 2
         EXPECT_EQ(p0.GetPixel(x, y), a.GetPixel(sx, sy)) << what << " frame 0 at " << x << "," << y;
       }
@@ -366,11 +386,13 @@ TEST(VelTiles, BadReferencesAreDamage) {
   FileSpec spec{.kind = 1, .tileW = 2, .tileH = 2};
   Tiled smallTiles{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, {}};
   for (int t = 0; t < 4; ++t) {
-    const Bytes part = OwnTile(small, (t % 2) * 2, (t / 2) * 2, (t % 2) * 2 + 2, std::min((t / 2) * 2 + 2, 3));
+    const Bytes part =
+        OwnTile(small, (t % 2) * 2, (t / 2) * 2, (t % 2) * 2 + 2, std::min((t / 2) * 2 + 2, 3));
     smallTiles.own.insert(smallTiles.own.end(), part.begin(), part.end());
   }
   spec.frames.push_back(OneLayer(small, TileBlock(smallTiles)));
-  spec.frames.push_back(OneLayer(a, TileBlock(Tiled{{{0, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, full})));
+  spec.frames.push_back(
+      OneLayer(a, TileBlock(Tiled{{{0, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, full})));
   EXPECT_THROW(Read(BuildVel(spec)), DamagedPicture);
 }
 
@@ -378,7 +400,8 @@ TEST(VelTiles, BadReferencesAreDamage) {
 
 TEST(VelCompose, LayerRules) {
   const TDIBSurface red = Picture(2, 1, 24, [](int, int) { return 0xFF0000u; });
-  const TDIBSurface blue = Picture(2, 1, 24, [](int x, int) { return x == 0 ? 0x0000FFu : 0x00FF00u; });
+  const TDIBSurface blue =
+      Picture(2, 1, 24, [](int x, int) { return x == 0 ? 0x0000FFu : 0x00FF00u; });
   TDIBSurface half(2, 1, 8);
   half.FillRect(half.Bounds(), 128);
   TDIBSurface full(2, 1, 8);
@@ -391,19 +414,35 @@ TEST(VelCompose, LayerRules) {
   } cases[] = {
       {"copy then keyed copy",
        {{.colour = RowsOf(red)}, {.transparent = 0x00FF00, .colour = RowsOf(blue)}},
-       0x0000FF, 0xFF0000, false},
+       0x0000FF,
+       0xFF0000,
+       false},
       {"invisible layer is left out",
-       {{.colour = RowsOf(red)}, {.visible = 0, .colour = RowsOf(blue)}}, 0xFF0000, 0xFF0000, false},
+       {{.colour = RowsOf(red)}, {.visible = 0, .colour = RowsOf(blue)}},
+       0xFF0000,
+       0xFF0000,
+       false},
       {"opacity divides by 255",
-       {{.colour = RowsOf(red)}, {.opacity = 128, .colour = RowsOf(blue)}}, 0x7F0080, 0x7F8000, false},
+       {{.colour = RowsOf(red)}, {.opacity = 128, .colour = RowsOf(blue)}},
+       0x7F0080,
+       0x7F8000,
+       false},
       {"alpha block drops the transparent value",
-       {{.colour = RowsOf(red)}, {.transparent = 0x00FF00, .colour = RowsOf(blue), .alpha = RowsOf(full)}},
-       0x0000FF, 0x00FF00, false},
+       {{.colour = RowsOf(red)},
+        {.transparent = 0x00FF00, .colour = RowsOf(blue), .alpha = RowsOf(full)}},
+       0x0000FF,
+       0x00FF00,
+       false},
       {"later layer blends through its plane",
        {{.colour = RowsOf(red)}, {.alphaFlag = 1, .colour = RowsOf(blue), .alpha = RowsOf(half)}},
-       0x7E007F, 0x7E7F00, false},  // the plane blend shifts by 8
+       0x7E007F,
+       0x7E7F00,
+       false},  // the plane blend shifts by 8
       {"first layer lends its plane and is copied",
-       {{.alphaFlag = 1, .colour = RowsOf(blue), .alpha = RowsOf(half)}}, 0x0000FF, 0x00FF00, true},
+       {{.alphaFlag = 1, .colour = RowsOf(blue), .alpha = RowsOf(half)}},
+       0x0000FF,
+       0x00FF00,
+       true},
   };
   for (const auto& c : cases) {
     FileSpec spec{.kind = 1};
@@ -460,6 +499,20 @@ TEST(VelList, FirstFrameOnlyAndMakeMasks) {
   EXPECT_EQ(all.Frame(1).picture.AlphaPlane()->GetPixel(0, 0), 0u);
 }
 
+TEST(VelList, StreamsReadFromTheirPosition) {
+  TVellFrameList list;
+  list.AddFrame().picture = Picture(3, 2, 24, Rgb);
+  TNxBigMemoryStream out;
+  out.WriteExact("xyz", 3);
+  list.SaveToStream(out, 0, 70);
+  out.SetPosition(3);
+  TVellFrameList back;
+  back.LoadFromStream(out, false, false);
+  ASSERT_EQ(back.Count(), 1);
+  ExpectSame(back.Frame(0).picture, list.Frame(0).picture, "stream");
+  EXPECT_EQ(out.Position(), out.Size());
+}
+
 // ---- Damage. ----
 
 TEST(VelDamage, EveryViolationIsReported) {
@@ -473,25 +526,87 @@ TEST(VelDamage, EveryViolationIsReported) {
     const char* what;
     std::function<Bytes()> make;
   } cases[] = {
-      {"unknown version", [&] { FileSpec s = base(); s.version = 107; return BuildVel(s); }},
-      {"version not digits", [&] { Bytes b = BuildVel(base()); b[5] = 'x'; return b; }},
-      {"compression kind 3", [&] { FileSpec s = base(); s.kind = 3; return BuildVel(s); }},
-      {"bit count 12", [&] { FileSpec s = base(); s.frames[0].bpp = 12; return BuildVel(s); }},
-      {"width beyond the cap", [&] { FileSpec s = base(); s.frames[0].w = 40000; return BuildVel(s); }},
-      {"area beyond the cap", [&] { FileSpec s = base(); s.frames[0].w = s.frames[0].h = 30000; return BuildVel(s); }},
-      {"frame count", [&] { FileSpec s = base(); s.frameCount = 1000000; return BuildVel(s); }},
-      {"short colour block", [&] { FileSpec s = base(); s.frames[0].layers[0].colour.resize(10); return BuildVel(s); }},
-      {"garbage zlib", [&] { FileSpec s = base(); s.kind = 0; return BuildVel(s); }},
-      {"short zlib", [&] {
+      {"unknown version",
+       [&] {
+         FileSpec s = base();
+         s.version = 107;
+         return BuildVel(s);
+       }},
+      {"version not digits",
+       [&] {
+         Bytes b = BuildVel(base());
+         b[5] = 'x';
+         return b;
+       }},
+      {"compression kind 3",
+       [&] {
+         FileSpec s = base();
+         s.kind = 3;
+         return BuildVel(s);
+       }},
+      {"bit count 12",
+       [&] {
+         FileSpec s = base();
+         s.frames[0].bpp = 12;
+         return BuildVel(s);
+       }},
+      {"width beyond the cap",
+       [&] {
+         FileSpec s = base();
+         s.frames[0].w = 40000;
+         return BuildVel(s);
+       }},
+      {"area beyond the cap",
+       [&] {
+         FileSpec s = base();
+         s.frames[0].w = s.frames[0].h = 30000;
+         return BuildVel(s);
+       }},
+      {"frame count",
+       [&] {
+         FileSpec s = base();
+         s.frameCount = 1000000;
+         return BuildVel(s);
+       }},
+      {"short colour block",
+       [&] {
+         FileSpec s = base();
+         s.frames[0].layers[0].colour.resize(10);
+         return BuildVel(s);
+       }},
+      {"garbage zlib",
+       [&] {
+         FileSpec s = base();
+         s.kind = 0;
+         return BuildVel(s);
+       }},
+      {"short zlib",
+       [&] {
          FileSpec s = base();
          s.kind = 0;
          s.frames[0].layers[0].colour = Deflate(Bytes(5, 1));
          return BuildVel(s);
        }},
-      {"rectangle count", [&] { FileSpec s = base(); s.frames[0].countA = 100000; return BuildVel(s); }},
-      {"block size past the end", [&] { Bytes b = BuildVel(base()); b.resize(b.size() - 14); return b; }},
-      {"bad JPEG", [&] { FileSpec s = base(); s.kind = 2; return BuildVel(s); }},
-      {"layers beyond the decoding budget", [&] {
+      {"rectangle count",
+       [&] {
+         FileSpec s = base();
+         s.frames[0].countA = 100000;
+         return BuildVel(s);
+       }},
+      {"block size past the end",
+       [&] {
+         Bytes b = BuildVel(base());
+         b.resize(b.size() - 14);
+         return b;
+       }},
+      {"bad JPEG",
+       [&] {
+         FileSpec s = base();
+         s.kind = 2;
+         return BuildVel(s);
+       }},
+      {"layers beyond the decoding budget",
+       [&] {
          FileSpec s = base();
          s.frames[0].w = s.frames[0].h = 4000;
          s.frames[0].layers.assign(30, LayerSpec{});
