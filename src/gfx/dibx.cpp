@@ -284,20 +284,43 @@ namespace {
 
 enum class Op { kCopy, kAlpha, kAdd, kMask, kMaskAlpha, kMaskAdd };
 
-// Source pixels of one row as 32-bit values: a direct pointer when possible, else gathered.
-struct RowSource {
-  std::vector<uint32_t> px;
-  std::vector<uint8_t> mk;
-};
-
-uint32_t SourcePixel(const TCustomDIBX& src, int32_t x, int32_t y, bool toRgb) {
-  const uint32_t v = src.GetPixel(x, y);
-  if (toRgb) {
-    const auto* pal = src.PaletteStore();
-    return pal ? (*pal)[v & 255] & 0xFFFFFF : v;
+// Reads pixels of a source or mask: straight from the store of a TDIBX, through the virtual
+// access otherwise; palette sources drawn on 32-bit targets give their colours.
+class PixelReader {
+ public:
+  PixelReader(const TCustomDIBX& b, bool toRgb) : b_(b), toRgb_(toRgb) {
+    if (const auto* t = dynamic_cast<const TDIBX*>(&b); t && !t->Store().empty()) {
+      base_ = t->Store().data();
+      pitch_ = t->Pitch();
+    }
+    bits_ = b.BitCount();
+    if (toRgb_) pal_ = b.PaletteStore();
   }
-  return v;
-}
+  uint32_t At(int32_t x, int32_t y) const {
+    uint32_t v;
+    if (base_ && bits_ == 32) {
+      std::memcpy(&v, base_ + y * pitch_ + int64_t{x} * 4, 4);
+      return v;
+    }
+    v = base_ && bits_ == 8 ? base_[y * pitch_ + x] : b_.GetPixel(x, y);
+    return toRgb_ && pal_ ? (*pal_)[v & 255] & 0xFFFFFF : v;
+  }
+  // Row pointers when the store is reachable at that depth; null otherwise.
+  const uint32_t* Row32(int32_t y) const {
+    return base_ && bits_ == 32 ? reinterpret_cast<const uint32_t*>(base_ + y * pitch_) : nullptr;
+  }
+  const uint8_t* Row8(int32_t y) const {
+    return base_ && bits_ == 8 && !toRgb_ ? base_ + y * pitch_ : nullptr;
+  }
+
+ private:
+  const TCustomDIBX& b_;
+  bool toRgb_;
+  const uint8_t* base_ = nullptr;
+  int64_t pitch_ = 0;
+  int bits_ = 32;
+  const std::array<uint32_t, 256>* pal_ = nullptr;
+};
 
 // Writes n source pixels (and mask bytes) at destination (dx, dy).
 void ApplyRow(TCustomDIBX& dst, uint8_t* base, Op op, uint32_t w, int32_t dx, int32_t dy, int n,
@@ -401,26 +424,37 @@ static void CopyFamily(TCustomDIBX& dst, int32_t x, int32_t y, const Rect& srIn,
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
   if (useKey && src.ColorKey() < 0) useKey = false;
   if (useKey && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
-  const bool direct =
-      src.BitCount() == 32 && p.stepX == 1 && const_cast<TCustomDIBX&>(src).Lock(0, 0) != nullptr;
-  uint8_t* sbase = direct ? const_cast<TCustomDIBX&>(src).Lock(0, 0) : nullptr;
-  LockGuard g2{direct ? const_cast<TCustomDIBX*>(&src) : nullptr};
-  std::vector<uint32_t> buf(direct ? 0 : static_cast<size_t>(p.w));
+  const PixelReader sread(src, toRgb);
+  const PixelReader mread(mask ? *mask : src, false);
+  std::vector<uint32_t> buf(static_cast<size_t>(p.w));
   std::vector<uint8_t> mbuf(mask ? static_cast<size_t>(p.w) : 0);
   for (int32_t j = 0; j < p.h; ++j) {
     const int32_t sy = p.sy + j * p.stepY;
-    const uint32_t* s;
-    if (direct) {
-      s = reinterpret_cast<const uint32_t*>(sbase + sy * src.Pitch()) + p.sx;
+    const uint32_t* s = sread.Row32(sy);
+    if (s && p.stepX == 1) {
+      s += p.sx;
+    } else if (s) {
+      for (int32_t i = 0; i < p.w; ++i)
+        buf[i] = s[p.sx - i];
+      s = buf.data();
     } else {
       for (int32_t i = 0; i < p.w; ++i)
-        buf[i] = SourcePixel(src, p.sx + i * p.stepX, sy, toRgb);
+        buf[i] = sread.At(p.sx + i * p.stepX, sy);
       s = buf.data();
     }
-    if (mask)
+    const uint8_t* m = mask ? mread.Row8(sy) : nullptr;
+    if (m && p.stepX == 1) {
+      m += p.sx;
+    } else if (m) {
       for (int32_t i = 0; i < p.w; ++i)
-        mbuf[i] = static_cast<uint8_t>(mask->GetPixel(p.sx + i * p.stepX, sy));
-    ApplyRow(dst, base, op, w, p.dx, p.dy + j, p.w, s, mask ? mbuf.data() : nullptr, useKey, key);
+        mbuf[i] = m[p.sx - i];
+      m = mbuf.data();
+    } else if (mask) {
+      for (int32_t i = 0; i < p.w; ++i)
+        mbuf[i] = static_cast<uint8_t>(mread.At(p.sx + i * p.stepX, sy));
+      m = mbuf.data();
+    }
+    ApplyRow(dst, base, op, w, p.dx, p.dy + j, p.w, s, m, useKey, key);
   }
 }
 
@@ -553,6 +587,8 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   const int n = cd.Width();
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
+  const PixelReader sread(src, toRgb);
+  const PixelReader mread(mask ? *mask : src, false);
   int64_t py = y0;
   for (int32_t y = cd.top; y < cd.bottom; ++y, py += ys) {
     const int64_t row = py >> 16;
@@ -564,10 +600,10 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
       valid[i] = col >= sr.left && col < sr.right && col >= inside.left && col < inside.right;
       if (!valid[i]) continue;
       any = true;
-      buf[i] = SourcePixel(src, static_cast<int32_t>(col), static_cast<int32_t>(row), toRgb);
+      buf[i] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
       if (mask)
-        mbuf[i] = static_cast<uint8_t>(
-            mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+        mbuf[i] =
+            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
     }
     if (any)
       ApplyRuns(*this, base, choice, mask != nullptr, cd.left, y, n, buf.data(),
@@ -616,6 +652,8 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   const int n = static_cast<int>(r - l);
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
+  const PixelReader sread(src, toRgb);
+  const PixelReader mread(mask ? *mask : src, false);
   const int64_t sw = sr.Width(), sh = sr.Height();
   for (int64_t y = t; y < b; ++y) {
     int64_t sx = int64_t{pivotX} * 65536 + (l - cx) * dsx + (y - cy) * dsx2;
@@ -631,10 +669,10 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
       if (!inside.Contains(static_cast<int32_t>(col), static_cast<int32_t>(row))) continue;
       valid[i] = 1;
       any = true;
-      buf[i] = SourcePixel(src, static_cast<int32_t>(col), static_cast<int32_t>(row), toRgb);
+      buf[i] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
       if (mask)
-        mbuf[i] = static_cast<uint8_t>(
-            mask->GetPixel(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+        mbuf[i] =
+            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
     }
     if (any)
       ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l),
@@ -731,6 +769,8 @@ void TileFillImpl(TCustomDIBX& dst, const Rect& dr, const TCustomDIBX& src, cons
   const int n = cd.Width();
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0);
+  const PixelReader sread(src, toRgb);
+  const PixelReader mread(mask ? *mask : src, false);
   const int64_t ox = ((offsetX % sw) + sw) % sw, oy = ((offsetY % sh) + sh) % sh;
   for (int32_t y = cd.top; y < cd.bottom; ++y) {
     int64_t ry = (oy + (y - dr.top)) % sh;
@@ -738,10 +778,10 @@ void TileFillImpl(TCustomDIBX& dst, const Rect& dr, const TCustomDIBX& src, cons
     for (int i = 0; i < n; ++i) {
       int64_t rx = (ox + (cd.left - dr.left) + i) % sw;
       if (flipH) rx = sw - 1 - rx;
-      buf[i] = SourcePixel(src, static_cast<int32_t>(rx), static_cast<int32_t>(ry), toRgb);
+      buf[i] = sread.At(static_cast<int32_t>(rx), static_cast<int32_t>(ry));
       if (mask)
-        mbuf[i] = static_cast<uint8_t>(
-            mask->GetPixel(static_cast<int32_t>(rx), static_cast<int32_t>(ry)));
+        mbuf[i] =
+            static_cast<uint8_t>(mread.At(static_cast<int32_t>(rx), static_cast<int32_t>(ry)));
     }
     ApplyRow(dst, base, op, w, cd.left, y, n, buf.data(), mask ? mbuf.data() : nullptr, keyOn, key);
   }
@@ -787,11 +827,12 @@ void TCustomDIBX::FillMask(int32_t x, int32_t y, int32_t a, uint32_t c, bool fli
   if (!base && BitCount() == 32) return;
   const uint32_t ua = static_cast<uint32_t>(std::min(a, 255));
   std::vector<uint8_t> mbuf(p.w);
+  const PixelReader mread(mask, false);
   const auto masks = ChannelMasks(BitCount());
   for (int32_t j = 0; j < p.h; ++j) {
     const int32_t sy = p.sy + j * p.stepY;
     for (int32_t i = 0; i < p.w; ++i)
-      mbuf[i] = static_cast<uint8_t>(mask.GetPixel(p.sx + i * p.stepX, sy));
+      mbuf[i] = static_cast<uint8_t>(mread.At(p.sx + i * p.stepX, sy));
     if (BitCount() == 32) {
       Kernels().fillMask(reinterpret_cast<uint32_t*>(base + (p.dy + j) * Pitch()) + p.dx,
                          mbuf.data(), p.w, c, ua);

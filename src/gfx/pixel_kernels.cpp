@@ -129,14 +129,19 @@ inline __m128i RgbMask() {
 inline __m128i Select(__m128i sel, __m128i a, __m128i b) {
   return _mm_or_si128(_mm_and_si128(sel, a), _mm_andnot_si128(sel, b));
 }
-// (d * (255 - w) + s * w) >> 8 per byte; wLo/wHi hold w per 16-bit lane for pixels 0-1 / 2-3.
-inline __m128i BlendW(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
-  const __m128i z = _mm_setzero_si128(), c255 = _mm_set1_epi16(255);
-  __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, z), _mm_sub_epi16(c255, wLo)),
+// (d * iw + s * w) >> 8 per byte with iw = 255 - w; the weights hold one value per 16-bit lane,
+// Lo for pixels 0-1 and Hi for 2-3.
+inline __m128i BlendWI(__m128i d, __m128i s, __m128i wLo, __m128i wHi, __m128i iLo, __m128i iHi) {
+  const __m128i z = _mm_setzero_si128();
+  __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, z), iLo),
                              _mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wLo));
-  __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, z), _mm_sub_epi16(c255, wHi)),
+  __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, z), iHi),
                              _mm_mullo_epi16(_mm_unpackhi_epi8(s, z), wHi));
   return _mm_and_si128(_mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)), RgbMask());
+}
+inline __m128i BlendW(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
+  const __m128i c255 = _mm_set1_epi16(255);
+  return BlendWI(d, s, wLo, wHi, _mm_sub_epi16(c255, wLo), _mm_sub_epi16(c255, wHi));
 }
 // min(255, d + (s * w >> 8)) per byte.
 inline __m128i AddW(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
@@ -171,6 +176,7 @@ void SCopy(uint32_t* d, const uint32_t* s, int n, bool useKey, uint32_t key) {
 }
 void SAlpha(uint32_t* d, const uint32_t* s, int n, uint32_t a, bool useKey, uint32_t key) {
   const __m128i w = _mm_set1_epi16(static_cast<int16_t>(a));
+  const __m128i iw = _mm_set1_epi16(static_cast<int16_t>(255 - a));
   const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
   int i = 0;
   for (; i + 4 <= n; i += 4) {
@@ -178,7 +184,7 @@ void SAlpha(uint32_t* d, const uint32_t* s, int n, uint32_t a, bool useKey, uint
     __m128i skip = _mm_cmpeq_epi32(sv, dv);
     if (useKey) skip = _mm_or_si128(skip, _mm_cmpeq_epi32(sv, k));
     if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
-    Store(d + i, Select(skip, dv, BlendW(dv, sv, w, w)));
+    Store(d + i, Select(skip, dv, BlendWI(dv, sv, w, w, iw, iw)));
   }
   GAlpha(d + i, s + i, n - i, a, useKey, key);
 }

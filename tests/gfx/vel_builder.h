@@ -49,7 +49,7 @@ inline Bytes BuildVel(const FileSpec& f) {
   ByteWriter w;
   const uint32_t count = f.frameCount.value_or(static_cast<uint32_t>(f.frames.size()));
   if (f.version > 0) {
-    char sig[8];
+    char sig[16];
     std::snprintf(sig, sizeof sig, "Vell%03d", f.version);
     w.Raw(std::string_view(sig, 7));
   }
