@@ -589,25 +589,43 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
   const PixelReader sread(src, toRgb);
   const PixelReader mread(mask ? *mask : src, false);
-  int64_t py = y0;
-  for (int32_t y = cd.top; y < cd.bottom; ++y, py += ys) {
-    const int64_t row = py >> 16;
-    if (row < sr.top || row >= sr.bottom || row < inside.top || row >= inside.bottom) continue;
+  // Every row samples the same columns: find them once.
+  std::vector<int32_t> cols(n);
+  bool anyCol = false;
+  {
     int64_t px = x0;
-    bool any = false;
     for (int i = 0; i < n; ++i, px += xs) {
       const int64_t col = px >> 16;
       valid[i] = col >= sr.left && col < sr.right && col >= inside.left && col < inside.right;
-      if (!valid[i]) continue;
-      any = true;
-      buf[i] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
-      if (mask)
-        mbuf[i] =
-            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+      cols[i] = valid[i] ? static_cast<int32_t>(col) : 0;
+      anyCol |= valid[i] != 0;
     }
-    if (any)
-      ApplyRuns(*this, base, choice, mask != nullptr, cd.left, y, n, buf.data(),
-                mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
+  }
+  if (!anyCol) return;
+  int64_t py = y0;
+  for (int32_t y = cd.top; y < cd.bottom; ++y, py += ys) {
+    const int64_t row64 = py >> 16;
+    if (row64 < sr.top || row64 >= sr.bottom || row64 < inside.top || row64 >= inside.bottom)
+      continue;
+    const auto row = static_cast<int32_t>(row64);
+    if (const uint32_t* s = sread.Row32(row)) {
+      for (int i = 0; i < n; ++i)
+        buf[i] = s[cols[i]];
+    } else {
+      for (int i = 0; i < n; ++i)
+        if (valid[i]) buf[i] = sread.At(cols[i], row);
+    }
+    if (mask) {
+      if (const uint8_t* m = mread.Row8(row)) {
+        for (int i = 0; i < n; ++i)
+          mbuf[i] = m[cols[i]];
+      } else {
+        for (int i = 0; i < n; ++i)
+          if (valid[i]) mbuf[i] = static_cast<uint8_t>(mread.At(cols[i], row));
+      }
+    }
+    ApplyRuns(*this, base, choice, mask != nullptr, cd.left, y, n, buf.data(),
+              mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
   }
 }
 
