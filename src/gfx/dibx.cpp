@@ -41,6 +41,25 @@ uint32_t AddPx(uint32_t d, uint32_t s, uint32_t k, std::span<const uint32_t> mas
   return out;
 }
 
+int64_t FloorDiv(int64_t a, int64_t b) {  // b > 0
+  return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+// Narrows [i0, i1) to the steps i at which lo <= v0 + i * d < hi.
+void NarrowRun(int64_t v0, int64_t d, int64_t lo, int64_t hi, int64_t& i0, int64_t& i1) {
+  if (d == 0) {
+    if (v0 < lo || v0 >= hi) i1 = i0;
+    return;
+  }
+  if (d > 0) {
+    i0 = std::max(i0, -FloorDiv(v0 - lo, d));  // ceil((lo - v0) / d)
+    i1 = std::min(i1, -FloorDiv(v0 - hi, d));  // ceil((hi - v0) / d)
+  } else {
+    i0 = std::max(i0, FloorDiv(v0 - hi, -d) + 1);
+    i1 = std::min(i1, FloorDiv(v0 - lo, -d) + 1);
+  }
+}
+
 int64_t Clamp32(double v) {
   return static_cast<int64_t>(std::clamp(v, -2147483648.0, 2147483647.0));
 }
@@ -672,30 +691,38 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
   const PixelReader sread(src, toRgb);
   const PixelReader mread(mask ? *mask : src, false);
+  // Allowed ranges of the sample position relative to the source rectangle, in pixels: inside
+  // the rectangle, inside the source (and mask), mirrored when flipped.
   const int64_t sw = sr.Width(), sh = sr.Height();
+  const int64_t ax = std::max<int64_t>(
+      0, flipH ? int64_t{sr.right} - inside.right : int64_t{inside.left} - sr.left);
+  const int64_t bx = std::min<int64_t>(
+      sw, flipH ? int64_t{sr.right} - inside.left : int64_t{inside.right} - sr.left);
+  const int64_t ay = std::max<int64_t>(
+      0, flipV ? int64_t{sr.bottom} - inside.bottom : int64_t{inside.top} - sr.top);
+  const int64_t by = std::min<int64_t>(
+      sh, flipV ? int64_t{sr.bottom} - inside.top : int64_t{inside.bottom} - sr.top);
+  if (bx <= ax || by <= ay) return;
   for (int64_t y = t; y < b; ++y) {
-    int64_t sx = int64_t{pivotX} * 65536 + (l - cx) * dsx + (y - cy) * dsx2;
-    int64_t sy = int64_t{pivotY} * 65536 + (l - cx) * dsy + (y - cy) * dsy2;
-    bool any = false;
-    for (int i = 0; i < n; ++i, sx += dsx, sy += dsy) {
-      valid[i] = 0;
-      if (sx < 0 || sy < 0) continue;
+    const int64_t sx0 = int64_t{pivotX} * 65536 + (l - cx) * dsx + (y - cy) * dsx2;
+    const int64_t sy0 = int64_t{pivotY} * 65536 + (l - cx) * dsy + (y - cy) * dsy2;
+    // The samples of a row move along a line: the valid ones form one run [i0, i1).
+    int64_t i0 = 0, i1 = n;
+    NarrowRun(sx0, dsx, ax << 16, bx << 16, i0, i1);
+    NarrowRun(sy0, dsy, ay << 16, by << 16, i0, i1);
+    if (i1 <= i0) continue;
+    int64_t sx = sx0 + i0 * dsx, sy = sy0 + i0 * dsy;
+    for (int64_t i = i0; i < i1; ++i, sx += dsx, sy += dsy) {
       const int64_t c0 = sx >> 16, r0 = sy >> 16;
-      if (c0 >= sw || r0 >= sh) continue;
-      const int64_t col = flipH ? sr.right - c0 - 1 : sr.left + c0;
-      const int64_t row = flipV ? sr.bottom - r0 - 1 : sr.top + r0;
-      if (!inside.Contains(static_cast<int32_t>(col), static_cast<int32_t>(row))) continue;
-      valid[i] = 1;
-      any = true;
-      buf[i] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
-      if (mask)
-        mbuf[i] =
-            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+      const auto col = static_cast<int32_t>(flipH ? sr.right - c0 - 1 : sr.left + c0);
+      const auto row = static_cast<int32_t>(flipV ? sr.bottom - r0 - 1 : sr.top + r0);
+      buf[i - i0] = sread.At(col, row);
+      if (mask) mbuf[i - i0] = static_cast<uint8_t>(mread.At(col, row));
     }
-    if (any)
-      ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l),
-                static_cast<int32_t>(y), n, buf.data(), mask ? mbuf.data() : nullptr, valid.data(),
-                keyOn, key);
+    std::fill(valid.begin(), valid.begin() + (i1 - i0), uint8_t{1});
+    ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l + i0),
+              static_cast<int32_t>(y), static_cast<int>(i1 - i0), buf.data(),
+              mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
   }
 }
 
