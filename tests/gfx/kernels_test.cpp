@@ -2,7 +2,9 @@
 // SSE2 path gives the same bytes as the plain one over random pixels, weights, flips and clips.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <random>
+#include <string>
 
 #include "gfx/dibx.h"
 #include "gfx/pixel_kernels.h"
@@ -271,6 +273,13 @@ TEST(SimdProperty, BothPathsGiveIdenticalBytes) {
   // The cases must really draw, or the comparison proves nothing.
   for (int op = 0; op <= 13; ++op)
     EXPECT_GE(changed[op], 20) << "op " << op << " rarely draws";
+}
+
+TEST(SimdProperty, StartUpChoiceFollowsTheEnvironment) {
+  const char* env = std::getenv("KOVA_SIMD");
+  const bool off = env && std::string(env) == "0";
+  // Every test restores the choice it found, so this is still the start-up choice.
+  EXPECT_EQ(SimdInUse(), !off && Sse2Kernels() != nullptr);
 }
 
 TEST(SimdProperty, EnvironmentSwitchForcesPlainPath) {
