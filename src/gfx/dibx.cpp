@@ -442,7 +442,7 @@ static void CopyFamily(TCustomDIBX& dst, int32_t x, int32_t y, const Rect& srIn,
   const bool toRgb = src.BitCount() <= 8 && dst.BitCount() == 32;
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
   if (useKey && src.ColorKey() < 0) useKey = false;
-  if (useKey && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
+  if (useKey && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const PixelReader sread(src, toRgb);
   const PixelReader mread(mask ? *mask : src, false);
   std::vector<uint32_t> buf(static_cast<size_t>(p.w));
@@ -602,7 +602,7 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   const bool toRgb = src.BitCount() <= 8 && BitCount() == 32;
   bool keyOn = useKey && src.ColorKey() >= 0;
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
-  if (keyOn && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
+  if (keyOn && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const int n = cd.Width();
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
@@ -685,7 +685,7 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   const bool toRgb = src.BitCount() <= 8 && BitCount() == 32;
   bool keyOn = useKey && src.ColorKey() >= 0;
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
-  if (keyOn && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
+  if (keyOn && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const int n = static_cast<int>(r - l);
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
@@ -810,7 +810,7 @@ void TileFillImpl(TCustomDIBX& dst, const Rect& dr, const TCustomDIBX& src, cons
   const bool toRgb = src.BitCount() <= 8 && dst.BitCount() == 32;
   bool keyOn = useKey && src.ColorKey() >= 0;
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
-  if (keyOn && toRgb) key = (*src.PaletteStore())[key & 255] & 0xFFFFFF;
+  if (keyOn && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const int n = cd.Width();
   std::vector<uint32_t> buf(n);
   std::vector<uint8_t> mbuf(mask ? n : 0);
