@@ -324,6 +324,9 @@ class PixelReader {
     v = base_ && bits_ == 8 ? base_[y * pitch_ + x] : b_.GetPixel(x, y);
     return toRgb_ && pal_ ? (*pal_)[v & 255] & 0xFFFFFF : v;
   }
+  // The store of a 32-bit TDIBX and its row distance; null otherwise.
+  const uint8_t* Base32() const { return bits_ == 32 ? base_ : nullptr; }
+  int64_t StorePitch() const { return pitch_; }
   // Row pointers when the store is reachable at that depth; null otherwise.
   const uint32_t* Row32(int32_t y) const {
     return base_ && bits_ == 32 ? reinterpret_cast<const uint32_t*>(base_ + y * pitch_) : nullptr;
@@ -543,22 +546,22 @@ void TCustomDIBX::DrawBlend(int32_t x, int32_t y, const Rect& sr, const TCustomD
 
 namespace {
 
+Op OpOf(BlendChoice c, bool masked) {
+  switch (c.kind) {
+    case BlendChoice::kAlpha:
+      return masked ? Op::kMaskAlpha : Op::kAlpha;
+    case BlendChoice::kAdd:
+      return masked ? Op::kMaskAdd : Op::kAdd;
+    default:
+      return masked ? Op::kMask : Op::kCopy;
+  }
+}
+
 // Applies gathered samples of one destination row in runs of valid pixels.
 void ApplyRuns(TCustomDIBX& dst, uint8_t* base, BlendChoice c, bool masked, int32_t dx, int32_t dy,
                int n, const uint32_t* s, const uint8_t* m, const uint8_t* valid, bool useKey,
                uint32_t key) {
-  Op op;
-  switch (c.kind) {
-    case BlendChoice::kAlpha:
-      op = masked ? Op::kMaskAlpha : Op::kAlpha;
-      break;
-    case BlendChoice::kAdd:
-      op = masked ? Op::kMaskAdd : Op::kAdd;
-      break;
-    default:
-      op = masked ? Op::kMask : Op::kCopy;
-      break;
-  }
+  const Op op = OpOf(c, masked);
   int i = 0;
   while (i < n) {
     if (!valid[i]) {
@@ -688,7 +691,7 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   if (keyOn && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const int n = static_cast<int>(r - l);
   std::vector<uint32_t> buf(n);
-  std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
+  std::vector<uint8_t> mbuf(mask ? n : 0);
   const PixelReader sread(src, toRgb);
   const PixelReader mread(mask ? *mask : src, false);
   // Allowed ranges of the sample position relative to the source rectangle, in pixels: inside
@@ -703,6 +706,8 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   const int64_t by = std::min<int64_t>(
       sh, flipV ? int64_t{sr.bottom} - inside.top : int64_t{inside.bottom} - sr.top);
   if (bx <= ax || by <= ay) return;
+  const uint8_t* sbase = sread.Base32();
+  const int64_t spitch = sread.StorePitch();
   for (int64_t y = t; y < b; ++y) {
     const int64_t sx0 = int64_t{pivotX} * 65536 + (l - cx) * dsx + (y - cy) * dsx2;
     const int64_t sy0 = int64_t{pivotY} * 65536 + (l - cx) * dsy + (y - cy) * dsy2;
@@ -714,15 +719,19 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
     int64_t sx = sx0 + i0 * dsx, sy = sy0 + i0 * dsy;
     for (int64_t i = i0; i < i1; ++i, sx += dsx, sy += dsy) {
       const int64_t c0 = sx >> 16, r0 = sy >> 16;
-      const auto col = static_cast<int32_t>(flipH ? sr.right - c0 - 1 : sr.left + c0);
-      const auto row = static_cast<int32_t>(flipV ? sr.bottom - r0 - 1 : sr.top + r0);
-      buf[i - i0] = sread.At(col, row);
-      if (mask) mbuf[i - i0] = static_cast<uint8_t>(mread.At(col, row));
+      const int64_t col = flipH ? sr.right - c0 - 1 : sr.left + c0;
+      const int64_t row = flipV ? sr.bottom - r0 - 1 : sr.top + r0;
+      if (sbase)
+        std::memcpy(&buf[i - i0], sbase + row * spitch + col * 4, 4);
+      else
+        buf[i - i0] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
+      if (mask)
+        mbuf[i - i0] =
+            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
     }
-    std::fill(valid.begin(), valid.begin() + (i1 - i0), uint8_t{1});
-    ApplyRuns(*this, base, choice, mask != nullptr, static_cast<int32_t>(l + i0),
-              static_cast<int32_t>(y), static_cast<int>(i1 - i0), buf.data(),
-              mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
+    ApplyRow(*this, base, OpOf(choice, mask != nullptr), choice.weight,
+             static_cast<int32_t>(l + i0), static_cast<int32_t>(y), static_cast<int>(i1 - i0),
+             buf.data(), mask ? mbuf.data() : nullptr, keyOn, key);
   }
 }
 
