@@ -147,6 +147,10 @@ TEST(Surface, CopyKeyedAndClip) {
   EXPECT_EQ(d.GetPixel(3, 3), 0x22u);
   TDIBSurface other(3, 3, 24);
   EXPECT_THROW(d.Copy(0, 0, other), Error);
+  // Key -1 means none, also for a 32-bit pixel whose word is all ones.
+  TDIBSurface ones = Solid(32, 0xFFFFFFFF, 1, 1), e = Solid(32, 0, 1, 1);
+  e.CopyKeyed(0, 0, -1, ones.Bounds(), ones);
+  EXPECT_EQ(e.GetPixel(0, 0), 0xFFFFFFFFu);
   // 1-bit: a destination bit changes only where the source bit differs from the key bit.
   TDIBSurface b1(8, 1, 1), s1(8, 1, 1);
   b1.FillRect(b1.Bounds(), 1);
