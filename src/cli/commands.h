@@ -20,5 +20,6 @@ int RunFiles(std::span<char* const> args);
 int RunInstall(std::span<char* const> args);
 int RunEval(std::span<char* const> args);
 int RunExpr(std::span<char* const> args);
+int RunImage(std::span<char* const> args);
 
 }  // namespace kova::cli

@@ -16,6 +16,7 @@ const Command kCommands[] = {
     {"install", "show an install.dat", RunInstall},
     {"eval", "compile and evaluate script expressions", RunEval},
     {"expr", "compile an expression to its stored form, or dump one", RunExpr},
+    {"image", "inspect layered pictures and convert them to and from PNG", RunImage},
 };
 
 void PrintHelp() {
