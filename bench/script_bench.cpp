@@ -77,12 +77,14 @@ struct Runner {
 void BM_CalcLoop(benchmark::State& state) {
   Runner r;
   TPage main("main.ksb");
-  for (int i = 0; i < 1000; ++i) r.Add(main, "Calc", {X("a = a + b * 2 - c")});
+  for (int i = 0; i < 1000; ++i)
+    r.Add(main, "Calc", {X("a = a + b * 2 - c")});
   r.Add(main, "DoEvent", {});
   r.Add(main, "Jump", {std::string("main.ksb"), int32_t{0}, X("TRUE")});
   r.Save(main);
   r.Start();
-  for (auto _ : state) r.cm->Run();
+  for (auto _ : state)
+    r.cm->Run();
   state.SetItemsProcessed(state.iterations() * 1002);
   state.counters["commands/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * 1002,
                                                     benchmark::Counter::kIsRate);
@@ -106,7 +108,8 @@ void BM_CallHeavy(benchmark::State& state) {
   r.Add(sub, "Exit", {X("TRUE")});
   r.Save(sub);
   r.Start();
-  for (auto _ : state) r.cm->Run();
+  for (auto _ : state)
+    r.cm->Run();
   // Each call runs the Call and the three commands of the page.
   state.counters["commands/s"] = benchmark::Counter(static_cast<double>(state.iterations()) * 2002,
                                                     benchmark::Counter::kIsRate);

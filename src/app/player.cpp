@@ -38,7 +38,9 @@ void JsonString(std::string& out, const std::string& utf8) {
 
 void JsonElement(std::string& out, const TCustomParam& v, int i) {
   switch (v.TypeCode()) {
-    case kTypeInt: out += std::to_string(v.GetIntAt(i)); break;
+    case kTypeInt:
+      out += std::to_string(v.GetIntAt(i));
+      break;
     case kTypeFloat: {
       // The engine's own text form is valid JSON except for its exponent marker.
       std::string t = FloatToText(v.GetFloatAt(i));
@@ -47,8 +49,12 @@ void JsonElement(std::string& out, const TCustomParam& v, int i) {
       out += t;
       break;
     }
-    case kTypeFlag: out += v.GetBoolAt(i) ? "true" : "false"; break;
-    default: JsonString(out, cp932::ToUtf8(v.GetStrAt(i))); break;
+    case kTypeFlag:
+      out += v.GetBoolAt(i) ? "true" : "false";
+      break;
+    default:
+      JsonString(out, cp932::ToUtf8(v.GetStrAt(i)));
+      break;
   }
 }
 
@@ -114,8 +120,7 @@ int RunPlayer(const PlayerOptions& o) {
   TParamCollection vars(&sysVars);
   TSysFuncMan funcs;
   funcs.SetRandomSeed(o.seed);
-  ManagerFileAccess fileAccess(files);
-  funcs.SetFileAccess(&fileAccess);
+  funcs.SetFileAccess(&files);
   SimpleEventQueue events;
   SceneLink scene;
 

@@ -17,15 +17,15 @@ struct PlayerOptions {
   std::vector<std::filesystem::path> folders;  // the folder parameters; empty: beside the program
   std::filesystem::path exePath;               // the running program
   bool headless = false;
-  std::optional<int64_t> frames;               // stop after this many frames
-  int32_t stepMs = 16;                         // game time per frame when headless
+  std::optional<int64_t> frames;  // stop after this many frames
+  int32_t stepMs = 16;            // game time per frame when headless
   std::filesystem::path traceFile;
   std::filesystem::path dumpVarsAtExit;
   std::vector<std::pair<int64_t, std::filesystem::path>> dumpVarsAt;  // after frame N
   std::vector<PromptAnswer> answers;
   std::vector<std::filesystem::path> discRoots;
   uint32_t seed = 0;
-  std::string date = "2000-01-01T00:00:00";    // the clock date functions read, headless
+  std::string date = "2000-01-01T00:00:00";  // the clock date functions read, headless
 };
 
 // Plays a title; returns the process exit code (0 after Terminate or the frame limit).

@@ -4,13 +4,15 @@
 
 #include "cli/args.h"
 #include "cli/commands.h"
-#include "cli/dir_files.h"
 #include "common/cp932.h"
 #include "expr/convert.h"
 #include "expr/datetime.h"
 #include "expr/params.h"
 #include "expr/parser.h"
 #include "expr/sysfunc.h"
+#include "platform/discs.h"
+#include "platform/scripted_prompt.h"
+#include "vfs/file_manager.h"
 
 namespace kova::cli {
 
@@ -90,10 +92,14 @@ int RunEval(std::span<char* const> argv) {
     if (!s) throw UsageError("--seed needs an integer");
     funcs.SetRandomSeed(static_cast<uint32_t>(*s));
   }
-  std::optional<DirFileAccess> files;
+  // Files are found exactly as the player finds them, below the base folder.
+  ScriptedPrompt prompt;
+  MountedDiscs discs;
+  TVrFileManager files(prompt, discs);
+  files.AddArchive("");
   if (base) {
-    files.emplace(*base);
-    funcs.SetFileAccess(&*files);
+    files.SetBaseFolder(*base);
+    funcs.SetFileAccess(&files);
   }
 
   for (const std::string& v : vars) {

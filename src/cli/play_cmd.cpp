@@ -58,8 +58,7 @@ int RunPlay(std::span<char* const> argv) {
   if (auto t = args.Option("trace")) o.traceFile = *t;
   for (const std::string& d : args.Options("dump-vars")) {
     const size_t colon = d.find(':');
-    if (colon != std::string::npos && colon > 0 &&
-        d.find_first_not_of("0123456789") == colon)
+    if (colon != std::string::npos && colon > 0 && d.find_first_not_of("0123456789") == colon)
       o.dumpVarsAt.emplace_back(Number(d.substr(0, colon), "--dump-vars FRAME", 0, INT64_MAX),
                                 d.substr(colon + 1));
     else
@@ -73,10 +72,13 @@ int RunPlay(std::span<char* const> argv) {
     else
       throw UsageError("--answer takes ok or cancel");
   }
-  for (const std::string& r : args.Options("disc-root")) o.discRoots.emplace_back(r);
-  if (auto s = args.Option("seed")) o.seed = static_cast<uint32_t>(Number(*s, "--seed", 0, UINT32_MAX));
+  for (const std::string& r : args.Options("disc-root"))
+    o.discRoots.emplace_back(r);
+  if (auto s = args.Option("seed"))
+    o.seed = static_cast<uint32_t>(Number(*s, "--seed", 0, UINT32_MAX));
   if (auto d = args.Option("date")) o.date = *d;
-  while (auto dir = args.NextIf()) o.folders.emplace_back(*dir);
+  while (auto dir = args.NextIf())
+    o.folders.emplace_back(*dir);
   args.Done();
   if (!o.headless && !o.frames) {
     // Until the window exists every run is headless.

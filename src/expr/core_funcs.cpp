@@ -394,14 +394,14 @@ void RegisterCoreFunctions(TSysFuncMan& man) {
   });
   reg("FileExists", [](FuncCall& c) {
     const std::string name = Str(c, 0);
-    FileAccess* files = c.man.Files();
-    c.D().SetBool(!name.empty() && files && files->Exists(name));
+    TitleFiles* files = c.man.Files();
+    c.D().SetBool(!name.empty() && files && files->FileExists(name));
   });
   reg("LoadTextFile", [](FuncCall& c) {
     const std::string name = Str(c, 1);
-    FileAccess* files = c.man.Files();
+    TitleFiles* files = c.man.Files();
     if (name.empty() || !files) return;
-    const auto data = files->Load(name);
+    const auto data = files->ReadFile(name);
     if (!data || data->empty()) return;
     const std::vector<std::string> lines =
         SplitLines(std::string(reinterpret_cast<const char*>(data->data()), data->size()));

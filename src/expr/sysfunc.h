@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "common/bytes.h"
+#include "common/title_files.h"
 #include "expr/params.h"
 
 namespace kova {
@@ -40,12 +41,6 @@ enum FuncIndex : int {
 
 // How the functions reach title files. The player installs its file manager; without one the
 // file functions find nothing.
-class FileAccess {
- public:
-  virtual ~FileAccess() = default;
-  virtual bool Exists(const std::string& cp932Name) = 0;
-  virtual std::optional<Bytes> Load(const std::string& cp932Name) = 0;
-};
 
 class TSysFuncMan;
 
@@ -94,8 +89,8 @@ class TSysFuncMan {
   // The property type of a property id (the scene layer installs it; strings until then).
   void SetPropertyTypes(std::function<int(int)> fn) { propType_ = std::move(fn); }
 
-  void SetFileAccess(FileAccess* files) { files_ = files; }
-  FileAccess* Files() const { return files_; }
+  void SetFileAccess(TitleFiles* files) { files_ = files; }
+  TitleFiles* Files() const { return files_; }
 
   // The generator behind Random: seed := seed * 0x08088405 + 1; the result is the high half of
   // seed * n.
@@ -110,7 +105,7 @@ class TSysFuncMan {
  private:
   std::vector<FuncImpl> impl_;
   std::function<int(int)> propType_;
-  FileAccess* files_ = nullptr;
+  TitleFiles* files_ = nullptr;
   uint32_t seed_ = 0;
 };
 

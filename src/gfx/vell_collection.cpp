@@ -13,7 +13,11 @@ void MemoryPictureSource::Put(const std::string& name, Bytes data) {
 void MemoryPictureSource::Remove(const std::string& name) {
   files_.erase(cp932::Lower(name));
 }
-std::optional<Bytes> MemoryPictureSource::Load(const std::string& name) {
+bool MemoryPictureSource::FileExists(const std::string& name) {
+  return files_.count(cp932::Lower(name)) > 0;
+}
+
+std::optional<Bytes> MemoryPictureSource::ReadFile(const std::string& name) {
   ++loads;
   auto it = files_.find(cp932::Lower(name));
   if (it == files_.end()) return std::nullopt;
@@ -91,7 +95,7 @@ bool TVellCollection::LoadFrames(const std::string& key, std::vector<TVellItemFr
   const std::string path = PathOfKey(key);
   const bool wantMask = key.find("?m") != std::string::npos;
   const bool trim = key.find("?t") != std::string::npos;
-  std::optional<Bytes> data = source_ ? source_->Load(path) : std::nullopt;
+  std::optional<Bytes> data = source_ ? source_->ReadFile(path) : std::nullopt;
   if (!data) return false;
   TVellFrameList list(code_);
   if (convert_) list.targetDepth = screenDepth_;
@@ -209,7 +213,7 @@ void TVellCollection::Reload(TVellItem& item, bool recreate) {
   const std::string path = PathOfKey(key);
   const bool wantMask = key.find("?m") != std::string::npos;
   const bool trim = key.find("?t") != std::string::npos;
-  std::optional<Bytes> data = source_ ? source_->Load(path) : std::nullopt;
+  std::optional<Bytes> data = source_ ? source_->ReadFile(path) : std::nullopt;
   if (!data) return;
   TVellFrameList list(code_);
   if (convert_) list.targetDepth = screenDepth_;

@@ -14,24 +14,19 @@
 #include "common/bytes.h"
 #include "common/colour.h"
 #include "common/hash_collection.h"
+#include "common/title_files.h"
 #include "gfx/dibx.h"
 
 namespace kova {
 
 // Where the cache finds title files by their CP932 name. The virtual file manager plugs in here.
-class PictureSource {
- public:
-  virtual ~PictureSource() = default;
-  // The whole file, or nothing when the title has no such file.
-  virtual std::optional<Bytes> Load(const std::string& cp932Name) = 0;
-};
-
 // Files held in memory, names compared without regard to ASCII case.
-class MemoryPictureSource : public PictureSource {
+class MemoryPictureSource : public TitleFiles {
  public:
   void Put(const std::string& cp932Name, Bytes data);
   void Remove(const std::string& cp932Name);
-  std::optional<Bytes> Load(const std::string& cp932Name) override;
+  bool FileExists(const std::string& cp932Name) override;
+  std::optional<Bytes> ReadFile(const std::string& cp932Name) override;
   int loads = 0;  // how often Load was asked
 
  private:
@@ -64,7 +59,7 @@ class TVellCollection {
  public:
   static constexpr int64_t kIdleLimit = 5760000;
 
-  explicit TVellCollection(PictureSource* source) : source_(source) {}
+  explicit TVellCollection(TitleFiles* source) : source_(source) {}
 
   // The item for path (CP932), loaded when not cached; a missing file gives an 8 x 8
   // placeholder that draws nothing. A damaged file throws DamagedPicture and caches nothing.
@@ -99,7 +94,7 @@ class TVellCollection {
   void Placeholder(TVellItem& item, bool mask);
   void Free(TVellItem* item);
 
-  PictureSource* source_;
+  TitleFiles* source_;
   THashCollectionOf<TVellItem> items_;
   std::deque<TVellItem*> idle_;
   bool convert_ = false;

@@ -29,16 +29,19 @@ void SimpleEventQueue::Remove(const QueuedEvent& ev) {
 void Trace::Command(int32_t clock, const std::string& page, int32_t line, const void* cmd) {
   if (!out_ || cmd == last_) return;
   last_ = cmd;
-  std::fprintf(out_, "%.8x : %s(%d)\n", static_cast<uint32_t>(clock), cp932::ToUtf8(page).c_str(), line);
+  std::fprintf(out_, "%.8x : %s(%d)\n", static_cast<uint32_t>(clock), cp932::ToUtf8(page).c_str(),
+               line);
 }
 void Trace::Event(int32_t clock, const std::string& page, int32_t line) {
   if (!out_) return;
-  std::fprintf(out_, "%.8x : <Event>%s(%d)\n", static_cast<uint32_t>(clock), cp932::ToUtf8(page).c_str(), line);
+  std::fprintf(out_, "%.8x : <Event>%s(%d)\n", static_cast<uint32_t>(clock),
+               cp932::ToUtf8(page).c_str(), line);
 }
-void Trace::Error(int32_t clock, const std::string& page, int32_t line, const std::string& message) {
+void Trace::Error(int32_t clock, const std::string& page, int32_t line,
+                  const std::string& message) {
   if (!out_) return;
-  std::fprintf(out_, "%.8x : ERROR %s(%d): %s\n", static_cast<uint32_t>(clock), cp932::ToUtf8(page).c_str(), line,
-               message.c_str());
+  std::fprintf(out_, "%.8x : ERROR %s(%d): %s\n", static_cast<uint32_t>(clock),
+               cp932::ToUtf8(page).c_str(), line, message.c_str());
 }
 void Trace::Note(int32_t clock, const std::string& text) {
   if (!out_) return;
@@ -78,7 +81,8 @@ TPage* TCallMan::Restart(const std::string& name) {
   runState_ = kMain;
   ClearStack();
   sender_ = 0;
-  for (int32_t level = 1; level <= levelCount_; ++level) host_.events.RemoveLevel(level);
+  for (int32_t level = 1; level <= levelCount_; ++level)
+    host_.events.RemoveLevel(level);
   levelCount_ = 2;
   return page_;
 }
@@ -261,7 +265,8 @@ int TCallMan::StartEvent(int32_t level) {
   entered_ = false;
   ev->level = level;
   args_.Clear();
-  for (const auto& a : ev->args) args_.Add(a);
+  for (const auto& a : ev->args)
+    args_.Add(a);
   sender_ = ev->sender;
   runState_ = kHandler;
   return 1;

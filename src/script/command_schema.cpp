@@ -10,12 +10,24 @@ namespace {
 using K = FieldKind;
 constexpr int32_t kAlways = -1;
 
-FieldDef E(const char* key, int32_t after = kAlways) { return {key, K::kExpr, after}; }
-FieldDef S(const char* key, int32_t after = kAlways) { return {key, K::kString, after}; }
-FieldDef I(const char* key, int32_t after = kAlways) { return {key, K::kI32, after}; }
-FieldDef B(const char* key) { return {key, K::kU8, kAlways}; }
-FieldDef L(const char* key) { return {key, K::kExprList, kAlways}; }
-FieldDef P() { return {"props", K::kProps, kAlways}; }
+FieldDef E(const char* key, int32_t after = kAlways) {
+  return {key, K::kExpr, after};
+}
+FieldDef S(const char* key, int32_t after = kAlways) {
+  return {key, K::kString, after};
+}
+FieldDef I(const char* key, int32_t after = kAlways) {
+  return {key, K::kI32, after};
+}
+FieldDef B(const char* key) {
+  return {key, K::kU8, kAlways};
+}
+FieldDef L(const char* key) {
+  return {key, K::kExprList, kAlways};
+}
+FieldDef P() {
+  return {"props", K::kProps, kAlways};
+}
 
 std::vector<CommandInfo> MakeTable() {
   std::vector<CommandInfo> t = {
@@ -32,7 +44,9 @@ std::vector<CommandInfo> MakeTable() {
       {10, "MesNew", "メッセージボックス作成", {P()}, true},
       {11, "Timer", "タイマー", {P()}, true},
       {12, "Movie", "ムービー再生", {P()}, true},
-      {13, "Flip", "フリップ",
+      {13,
+       "Flip",
+       "フリップ",
        {E("type"), E("time"), E("reverse"), E("mode"), L("objs"), E("clear"), E("param1"),
         E("param2"), E("wipe", 100), E("block", 106)},
        false},
@@ -42,7 +56,9 @@ std::vector<CommandInfo> MakeTable() {
       {17, "GetProp", "プロパティ取得", {E("obj"), E("prop"), S("var")}, false},
       {18, "SetProp", "プロパティ設定", {E("obj"), E("prop"), E("value")}, false},
       {19, "ObjDel", "コンポーネント削除", {E("obj")}, false},
-      {20, "TextIns", "テキスト挿入",
+      {20,
+       "TextIns",
+       "テキスト挿入",
        {{"text", K::kBlob, kAlways}, E("box"), E("record"), E("wait"), E("block", 106)},
        false},
       {21, "MovieStop", "メディア停止", {E("obj"), E("fade"), E("wait"), E("block", 106)}, false},
@@ -62,7 +78,11 @@ std::vector<CommandInfo> MakeTable() {
       {35, "Continue", "ループ先頭へ", {E("cond"), I("target")}, false},
       {36, "ParticleNew", "パーティクルサーフェス作成", {P()}, true},
       {37, "FireNew", "炎サーフェス作成", {P()}, true},
-      {38, "GameSave", "ゲームセーブ", {E("slot"), S("page"), I("position", 104), E("caption")}, false},
+      {38,
+       "GameSave",
+       "ゲームセーブ",
+       {E("slot"), S("page"), I("position", 104), E("caption")},
+       false},
       {39, "GameLoad", "ゲームロード", {E("slot")}, false},
       {40, "PCReset", "PCリセット", {S("page"), I("index"), B("all")}, false},
       {41, "Reset", "リセット", {S("page"), I("index"), B("all")}, false},
@@ -81,7 +101,9 @@ std::vector<CommandInfo> MakeTable() {
       {54, "CGCaption", "画像キャプション作成", {P()}, true},
       {55, "MediaPlay", "メディア再生", {E("obj")}, false},
       {56, "PrevMenuNew", "プレビューメニュー作成", {P()}, true},
-      {57, "PropMotion", "プロパティモーション",
+      {57,
+       "PropMotion",
+       "プロパティモーション",
        {E("name"), E("target"), E("prop"), E("value"), E("duration"), E("kind"), E("paused", 107)},
        false},
       {58, "FormatHist", "履歴書式登録", {E("obj")}, false},
@@ -106,8 +128,7 @@ const CommandInfo* CommandByCode(int code) {
 const CommandInfo* CommandByName(std::string_view name) {
   for (const auto& c : Table()) {
     std::string_view n = c.name;
-    if (n.size() == name.size() &&
-        std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
+    if (n.size() == name.size() && std::equal(n.begin(), n.end(), name.begin(), [](char a, char b) {
           return (a | 0x20) == (b | 0x20);
         }))
       return &c;

@@ -20,7 +20,7 @@ enum class FieldKind : uint8_t {
 };
 
 struct FieldDef {
-  const char* key;       // the name used in page source
+  const char* key;  // the name used in page source
   FieldKind kind;
   int32_t afterVersion;  // present only when the page version exceeds this (-1: always)
 };

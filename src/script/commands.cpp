@@ -15,7 +15,9 @@ Maker MakerOf() {
   return [](TPage& p, const CommandInfo& i) { return std::make_unique<T>(p, i); };
 }
 
-int32_t IntOf(const TCustomParam* v) { return v ? v->AsInt() : 0; }
+int32_t IntOf(const TCustomParam* v) {
+  return v ? v->AsInt() : 0;
+}
 
 // Commands of the part of the player not built yet: they load, advance and say so in the trace.
 class TUnavailable : public TCommand {
@@ -58,7 +60,8 @@ class TComSkipBlock : public TCommand {
   bool GetRunOn() const override { return GetCode() == 2 ? true : runOn; }
   void Execute(TCallMan&, TPage*&, int32_t& index) override {
     ++index;
-    while (index < Page().Count() && Page().At(index).indent > indent) ++index;
+    while (index < Page().Count() && Page().At(index).indent > indent)
+      ++index;
   }
 };
 
@@ -106,7 +109,8 @@ class TComCall : public TCommand {
     frame->runOn = cm.RunOnFlag();
     frame->sender = cm.Sender();
     frame->args = cm.Args();
-    frame->result = NewParam(called.ReturnType() >= 1 && called.ReturnType() <= 4 ? called.ReturnType() : 1);
+    frame->result =
+        NewParam(called.ReturnType() >= 1 && called.ReturnType() <= 4 ? called.ReturnType() : 1);
     if (!cm.PushFrame(std::move(frame))) return;
     cm.SetArgs(std::move(args));
     page = &cm.GetPage(target, true);
@@ -188,7 +192,8 @@ int StateVersion(ByteReader& r) {
     if (r.Match("kova")) {
       const std::string digits = r.Str(3);
       int v = 0;
-      for (char ch : digits) v = v * 10 + (ch >= '0' && ch <= '9' ? ch - '0' : 0);
+      for (char ch : digits)
+        v = v * 10 + (ch >= '0' && ch <= '9' ? ch - '0' : 0);
       return v;
     }
     r.Seek(at);
@@ -329,7 +334,8 @@ class TComPCReset : public TCommand {
     auto& stack = cm.Stack();
     const int32_t depth = static_cast<int32_t>(stack.size());
     if (ByteField(2)) {
-      for (int32_t d = depth; d >= 0; --d) vars.FreeOwned(d);
+      for (int32_t d = depth; d >= 0; --d)
+        vars.FreeOwned(d);
       for (auto it = stack.rbegin(); it != stack.rend(); ++it) {
         if ((*it)->sender != 0 || !(*it)->entered) continue;
         try {

@@ -85,7 +85,8 @@ void TPage::SetStoredRecords(std::vector<Bytes> records, uint32_t size) {
 
 void TPage::StoreTable() {
   std::vector<Bytes> records;
-  for (const auto& rec : props_.records) records.emplace_back(rec.begin(), rec.end());
+  for (const auto& rec : props_.records)
+    records.emplace_back(rec.begin(), rec.end());
   stored_ = std::move(records);
   storedSize_ = kPropertyRecordBytes;
 }
@@ -109,7 +110,8 @@ void TPage::Load(std::span<const uint8_t> data) {
   SetStoredRecords(std::move(records), size);
   const uint32_t m = r.Count(r.U32(), 11, "command");
   commands_.reserve(m);
-  for (uint32_t i = 0; i < m; ++i) commands_.push_back(ReadCommand(r));
+  for (uint32_t i = 0; i < m; ++i)
+    commands_.push_back(ReadCommand(r));
   if (!r.AtEnd()) r.Fail("unexpected bytes after the last command");
 }
 
@@ -134,10 +136,18 @@ std::unique_ptr<TCommand> TPage::ReadCommand(ByteReader& r) {
       continue;
     }
     switch (f.kind) {
-      case FieldKind::kExpr: c->fields.emplace_back(ReadPageExpr(r)); break;
-      case FieldKind::kString: c->fields.emplace_back(r.Str(r.U32())); break;
-      case FieldKind::kI32: c->fields.emplace_back(r.I32()); break;
-      case FieldKind::kU8: c->fields.emplace_back(r.U8()); break;
+      case FieldKind::kExpr:
+        c->fields.emplace_back(ReadPageExpr(r));
+        break;
+      case FieldKind::kString:
+        c->fields.emplace_back(r.Str(r.U32()));
+        break;
+      case FieldKind::kI32:
+        c->fields.emplace_back(r.I32());
+        break;
+      case FieldKind::kU8:
+        c->fields.emplace_back(r.U8());
+        break;
       case FieldKind::kBlob: {
         auto b = r.Span(r.U32());
         c->fields.emplace_back(Bytes(b.begin(), b.end()));
@@ -146,7 +156,8 @@ std::unique_ptr<TCommand> TPage::ReadCommand(ByteReader& r) {
       case FieldKind::kExprList: {
         const uint32_t k = r.Count(r.U32(), 4, "expression");
         std::vector<PageExpr> list;
-        for (uint32_t i = 0; i < k; ++i) list.push_back(ReadPageExpr(r));
+        for (uint32_t i = 0; i < k; ++i)
+          list.push_back(ReadPageExpr(r));
         c->fields.emplace_back(std::move(list));
         break;
       }
@@ -182,9 +193,15 @@ void TPage::WriteCommand(ByteWriter& w, const TCommand& c) const {
           w.Raw(e.stored);
         break;
       }
-      case FieldKind::kString: w.LpString(std::get<std::string>(v)); break;
-      case FieldKind::kI32: w.I32(std::get<int32_t>(v)); break;
-      case FieldKind::kU8: w.U8(std::get<uint8_t>(v)); break;
+      case FieldKind::kString:
+        w.LpString(std::get<std::string>(v));
+        break;
+      case FieldKind::kI32:
+        w.I32(std::get<int32_t>(v));
+        break;
+      case FieldKind::kU8:
+        w.U8(std::get<uint8_t>(v));
+        break;
       case FieldKind::kBlob: {
         const Bytes& b = std::get<Bytes>(v);
         w.U32(static_cast<uint32_t>(b.size()));
@@ -194,7 +211,8 @@ void TPage::WriteCommand(ByteWriter& w, const TCommand& c) const {
       case FieldKind::kExprList: {
         const auto& list = std::get<std::vector<PageExpr>>(v);
         w.U32(static_cast<uint32_t>(list.size()));
-        for (const auto& e : list) e.stored.empty() ? w.U32(0) : w.Raw(e.stored);
+        for (const auto& e : list)
+          e.stored.empty() ? w.U32(0) : w.Raw(e.stored);
         break;
       }
       case FieldKind::kProps: {
@@ -225,7 +243,8 @@ Bytes TPage::Save() const {
     w.Raw(padded);
   }
   w.U32(static_cast<uint32_t>(commands_.size()));
-  for (const auto& c : commands_) WriteCommand(w, *c);
+  for (const auto& c : commands_)
+    WriteCommand(w, *c);
   return w.Take();
 }
 

@@ -5,31 +5,33 @@
 
 namespace kova {
 
-std::optional<Bytes> ManagerFileAccess::Load(const std::string& name) {
-  try {
-    return files_.Load(name);
-  } catch (const Error&) {
-    return std::nullopt;
-  }
-}
-
 int32_t ScriptSysVars::ReadInt(int index) {
   switch (index) {
-    case kSysTickCount: return clock_.gameClock;
-    case kSysUpdateCount: return clock_.frameCount;
-    case kSysStackCount: return cm_ ? static_cast<int32_t>(cm_->Depth()) : 0;
-    case kSysParamCount: return cm_ ? cm_->ArgCount() : 0;
-    case kSysScrWidth: return project_ ? project_->screenWidth : 0;
-    case kSysScrHeight: return project_ ? project_->screenHeight : 0;
-    default: return SysVarHost::ReadInt(index);
+    case kSysTickCount:
+      return clock_.gameClock;
+    case kSysUpdateCount:
+      return clock_.frameCount;
+    case kSysStackCount:
+      return cm_ ? static_cast<int32_t>(cm_->Depth()) : 0;
+    case kSysParamCount:
+      return cm_ ? cm_->ArgCount() : 0;
+    case kSysScrWidth:
+      return project_ ? project_->screenWidth : 0;
+    case kSysScrHeight:
+      return project_ ? project_->screenHeight : 0;
+    default:
+      return SysVarHost::ReadInt(index);
   }
 }
 
 std::string ScriptSysVars::ReadStr(int index) {
   switch (index) {
-    case kSysSender: return cm_ ? cm_->SenderName() : std::string();
-    case kSysTitle: return project_ ? project_->title : std::string();
-    default: return SysVarHost::ReadStr(index);
+    case kSysSender:
+      return cm_ ? cm_->SenderName() : std::string();
+    case kSysTitle:
+      return project_ ? project_->title : std::string();
+    default:
+      return SysVarHost::ReadStr(index);
   }
 }
 
@@ -44,7 +46,9 @@ std::string ScriptSysVars::ListItem(int index, int i) {
 }
 
 namespace {
-std::string Sjis(const char* utf8) { return cp932::FromUtf8(utf8).value_or(utf8); }
+std::string Sjis(const char* utf8) {
+  return cp932::FromUtf8(utf8).value_or(utf8);
+}
 }  // namespace
 
 TProject::TProject(TVrFileManager& files, TParamCollection& vars, TSysFuncMan& funcs,
@@ -119,10 +123,18 @@ void TProject::Load() {
     item->status = true;
     TCustomParam& value = item->Value();
     switch (v.type) {
-      case 1: value.SetInt(v.intValue); break;
-      case 2: value.SetFloat(v.floatValue); break;
-      case 3: value.SetBool(v.flagValue != 0); break;
-      case 4: value.SetStr(v.strValue); break;
+      case 1:
+        value.SetInt(v.intValue);
+        break;
+      case 2:
+        value.SetFloat(v.floatValue);
+        break;
+      case 3:
+        value.SetBool(v.flagValue != 0);
+        break;
+      case 4:
+        value.SetStr(v.strValue);
+        break;
     }
     vars_.AddItem(std::move(item));
   }
@@ -141,8 +153,8 @@ void TProject::Load() {
   }
 
   clock_.terminating = false;
-  callMan_ = std::make_unique<TCallMan>(TCallMan::Host{vars_, funcs_, files_, events_, scene_,
-                                                       clock_, disc_, pending_, trace_});
+  callMan_ = std::make_unique<TCallMan>(
+      TCallMan::Host{vars_, funcs_, files_, events_, scene_, clock_, disc_, pending_, trace_});
   if (!files_.Exists(file_.startPage)) {
     files_.Prompter().Ask(Sjis("スタートページがありません"), Sjis("警告"), PromptIcon::kWarning,
                           PromptButtons::kOk);

@@ -17,17 +17,6 @@
 
 namespace kova {
 
-// The file functions of expressions reach title files through the file manager.
-class ManagerFileAccess : public FileAccess {
- public:
-  explicit ManagerFileAccess(TVrFileManager& files) : files_(files) {}
-  bool Exists(const std::string& name) override { return files_.Exists(name); }
-  std::optional<Bytes> Load(const std::string& name) override;
-
- private:
-  TVrFileManager& files_;
-};
-
 // The system variables the interpreter and the shell own. Later subsystems (scene, input,
 // display) extend this host.
 class ScriptSysVars : public SysVarHost {

@@ -3,7 +3,9 @@
 namespace kova {
 
 namespace {
-std::string Str(ByteReader& r) { return r.Str(r.U32()); }
+std::string Str(ByteReader& r) {
+  return r.Str(r.U32());
+}
 }  // namespace
 
 void ProjectFile::Read(ByteReader& r) {
@@ -33,11 +35,20 @@ void ProjectFile::Read(ByteReader& r) {
     v.type = r.U8();
     v.name = Str(r);
     switch (v.type) {
-      case 1: v.intValue = r.I32(); break;
-      case 2: v.floatValue = r.F80(); break;
-      case 3: v.flagValue = r.U8(); break;
-      case 4: v.strValue = Str(r); break;
-      default: break;  // no value bytes
+      case 1:
+        v.intValue = r.I32();
+        break;
+      case 2:
+        v.floatValue = r.F80();
+        break;
+      case 3:
+        v.flagValue = r.U8();
+        break;
+      case 4:
+        v.strValue = Str(r);
+        break;
+      default:
+        break;  // no value bytes
     }
     vars.push_back(std::move(v));
   }
@@ -72,11 +83,20 @@ Bytes ProjectFile::Write() const {
     w.U8(v.type);
     w.LpString(v.name);
     switch (v.type) {
-      case 1: w.I32(v.intValue); break;
-      case 2: w.F80(v.floatValue); break;
-      case 3: w.U8(v.flagValue); break;
-      case 4: w.LpString(v.strValue); break;
-      default: break;
+      case 1:
+        w.I32(v.intValue);
+        break;
+      case 2:
+        w.F80(v.floatValue);
+        break;
+      case 3:
+        w.U8(v.flagValue);
+        break;
+      case 4:
+        w.LpString(v.strValue);
+        break;
+      default:
+        break;
     }
   }
   ByteWriter folders;

@@ -28,11 +28,11 @@ struct ProjectFile {
   int32_t screenWidth = 0, screenHeight = 0;
   int32_t fullScreenWidth = 0, fullScreenHeight = 0;
   std::string startPage;
-  std::string exitPage;     // version >= 110
+  std::string exitPage;  // version >= 110
   std::string registryKey;
   int32_t identCode = 0;
-  uint8_t writeStatus = 1;  // version >= 104; bytes kept as stored
-  uint8_t frameSleep = 0;   // version >= 106
+  uint8_t writeStatus = 1;                              // version >= 104; bytes kept as stored
+  uint8_t frameSleep = 0;                               // version >= 106
   std::string streamedExtensions = ".wav.wma.ogg.mid";  // version >= 109
   std::string discPrompt;
   std::string exitPrompt;

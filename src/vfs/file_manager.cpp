@@ -272,6 +272,11 @@ void TVrFileManager::LoadToStream(TNxBigStream& target, std::string_view name) {
   throw Error(cp932::ToUtf8(name) + ":ファイルがありません");
 }
 
+std::optional<Bytes> TVrFileManager::ReadFile(const std::string& name) {
+  if (!Exists(name)) return std::nullopt;
+  return Load(name);
+}
+
 Bytes TVrFileManager::Load(std::string_view name) {
   TNxBigMemoryStream m;
   LoadToStream(m, name);

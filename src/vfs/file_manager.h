@@ -17,6 +17,7 @@
 #include "common/disc_provider.h"
 #include "common/prompt.h"
 #include "common/stream.h"
+#include "common/title_files.h"
 #include "vfs/archive.h"
 #include "vfs/disk_folder.h"
 #include "vfs/file_stream.h"
@@ -96,7 +97,7 @@ struct TitleDiscInfo {
   TFolderDiskList folders;
 };
 
-class TVrFileManager {
+class TVrFileManager : public TitleFiles {
  public:
   TVrFileManager(Prompt& prompt, DiscProvider& discs) : prompt_(prompt), discs_(discs) {}
 
@@ -113,6 +114,9 @@ class TVrFileManager {
   const std::filesystem::path& BaseFolder() const { return base_; }
 
   bool Exists(std::string_view name);
+  // TitleFiles: what expressions and the picture cache read through.
+  bool FileExists(const std::string& name) override { return Exists(name); }
+  std::optional<Bytes> ReadFile(const std::string& name) override;
   void LoadToStream(TNxBigStream& target, std::string_view name);
   Bytes Load(std::string_view name);
   // A real file holding the data (a work file for an archive entry); the name itself when the

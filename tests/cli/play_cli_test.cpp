@@ -115,7 +115,8 @@ TEST(PlayCli, APlayerWithItsTitleAppendedPlaysWithoutArguments) {
   WriteTitle(dir);
   TVrFileCollection c;
   c.SetBaseFolder(dir / "title");
-  for (const char* n : {"exit.ksb", "kova.kpb", "main.ksb"}) c.AddFileEntry(n);
+  for (const char* n : {"exit.ksb", "kova.kpb", "main.ksb"})
+    c.AddFileEntry(n);
   TKovaInstallSet install;
   install.title = "Test";
   install.complete = 1;
@@ -130,8 +131,8 @@ TEST(PlayCli, APlayerWithItsTitleAppendedPlaysWithoutArguments) {
                     (dir / "bin/mytitle").string()});
   ASSERT_EQ(r.code, 0) << r.err;
   // Run the new program itself, from another folder, with options only.
-  const std::string cmd = "cd / && " + (dir / "bin/mytitle").string() +
-                          " --headless --dump-vars " + (dir / "v.json").string() + " 2>&1";
+  const std::string cmd = "cd / && " + (dir / "bin/mytitle").string() + " --headless --dump-vars " +
+                          (dir / "v.json").string() + " 2>&1";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   EXPECT_NE(Read(dir / "v.json").find("\"n\": 3"), std::string::npos);
 }

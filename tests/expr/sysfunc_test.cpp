@@ -148,11 +148,11 @@ TEST(Functions, Paths) {
     EXPECT_EQ(env.Eval(c.text), c.result) << c.text;
 }
 
-class MemoryFiles : public FileAccess {
+class MemoryFiles : public TitleFiles {
  public:
   std::map<std::string, std::string> files;
-  bool Exists(const std::string& name) override { return files.count(name) > 0; }
-  std::optional<Bytes> Load(const std::string& name) override {
+  bool FileExists(const std::string& name) override { return files.count(name) > 0; }
+  std::optional<Bytes> ReadFile(const std::string& name) override {
     auto it = files.find(name);
     if (it == files.end()) return std::nullopt;
     return Bytes(it->second.begin(), it->second.end());

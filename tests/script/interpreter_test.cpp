@@ -68,13 +68,15 @@ struct Title {
     std::rewind(traceFile);
     std::string s;
     char buf[512];
-    while (size_t n = std::fread(buf, 1, sizeof buf, traceFile)) s.append(buf, n);
+    while (size_t n = std::fread(buf, 1, sizeof buf, traceFile))
+      s.append(buf, n);
     return s;
   }
 };
 
 PageBuilder& Var(PageBuilder& b, const char* name, const char* init, int type = 1, int scope = 0) {
-  return b.Add("VarNew", {S(name), B(static_cast<uint8_t>(type)), E(init), B(static_cast<uint8_t>(scope))});
+  return b.Add("VarNew",
+               {S(name), B(static_cast<uint8_t>(type)), E(init), B(static_cast<uint8_t>(scope))});
 }
 
 TEST(Interpreter, LoopsRunWithinOneFrame) {
@@ -82,11 +84,11 @@ TEST(Interpreter, LoopsRunWithinOneFrame) {
   PageBuilder p("main.ksb");
   Var(p, "total", "0");
   Var(p, "i", "0");
-  p.Add("WhileInit", {E("i = 0")})                // 2
-      .Add("While", {E("i < 3"), I(6)})           // 3
-      .Add("Calc", {E("total = total + i")}, 1)   // 4
-      .Add("WhileLoop", {E("i = i + 1"), I(3)})   // 5
-      .Add("Terminate", {});                      // 6
+  p.Add("WhileInit", {E("i = 0")})               // 2
+      .Add("While", {E("i < 3"), I(6)})          // 3
+      .Add("Calc", {E("total = total + i")}, 1)  // 4
+      .Add("WhileLoop", {E("i = i + 1"), I(3)})  // 5
+      .Add("Terminate", {});                     // 6
   t.Page("main.ksb", p);
   t.Start("main.ksb");
   EXPECT_EQ(t.FramesUntilTerminate(5), 1);
@@ -97,7 +99,9 @@ TEST(Interpreter, WaitOf1000At16MsEndsAfter63Frames) {
   Title t;
   PageBuilder p("main.ksb");
   Var(p, "f", "0");
-  p.Add("Wait", {E(""), E("1000"), E("")}).Add("Calc", {E("f = @UpdateCount")}).Add("Terminate", {});
+  p.Add("Wait", {E(""), E("1000"), E("")})
+      .Add("Calc", {E("f = @UpdateCount")})
+      .Add("Terminate", {});
   t.Page("main.ksb", p);
   t.Start("main.ksb");
   EXPECT_EQ(t.FramesUntilTerminate(200), 64);
@@ -154,7 +158,10 @@ TEST(Interpreter, JumpToALabelOfAnotherPage) {
   Var(main, "v", "0");
   main.Add("Jump", {S("other.ksb"), I(2), E("TRUE")}).Add("Calc", {E("v = 99")});
   PageBuilder other("other.ksb");
-  other.Add("Calc", {E("v = 1")}).Add("Label", {S("here")}).Add("Calc", {E("v = v + 10")}).Add("Terminate", {});
+  other.Add("Calc", {E("v = 1")})
+      .Add("Label", {S("here")})
+      .Add("Calc", {E("v = v + 10")})
+      .Add("Terminate", {});
   t.Page("main.ksb", main);
   t.Page("other.ksb", other);
   t.Start("main.ksb");
@@ -194,7 +201,8 @@ TEST(Interpreter, RunOnZeroYieldsAndAStayingCommandEndsTheFrame) {
   EXPECT_EQ(t.Int("n"), 1);
   t.Frame();
   EXPECT_EQ(t.Int("n"), 2);
-  for (int i = 0; i < 5; ++i) t.Frame();  // never spins inside one frame
+  for (int i = 0; i < 5; ++i)
+    t.Frame();  // never spins inside one frame
   EXPECT_EQ(t.cm->CommandIndex(), 3);
 }
 
@@ -202,8 +210,7 @@ TEST(Interpreter, EventsNestAndReturn) {
   Title t;
   PageBuilder main("main.ksb");
   Var(main, "log", "\"\"", 4);
-  main.Add("Calc", {E("log = log ++ \"m\"")})
-      .Add("Wait", {E("TRUE"), E(""), E("")});
+  main.Add("Calc", {E("log = log ++ \"m\"")}).Add("Wait", {E("TRUE"), E(""), E("")});
   PageBuilder handler("h.ksb");
   handler.Add("Calc", {E("log = log ++ \"h\" ++ @ParamStr[0]")})
       .Add("Label", {S("second")})
@@ -341,7 +348,9 @@ TEST(Interpreter, RunawayScriptsAreCutShort) {
   Title t;
   PageBuilder main("main.ksb");
   Var(main, "n", "0");
-  main.Add("Label", {S("top")}).Add("Calc", {E("n = n + 1")}).Add("Jump", {S("main.ksb"), I(1), E("TRUE")});
+  main.Add("Label", {S("top")})
+      .Add("Calc", {E("n = n + 1")})
+      .Add("Jump", {S("main.ksb"), I(1), E("TRUE")});
   t.Page("main.ksb", main);
   t.Start("main.ksb");
   t.cm->SetFrameBudget(3000);
@@ -379,7 +388,7 @@ TEST(Interpreter, ResetAndPCResetRestart) {
   t.Page("second.ksb", second);
   t.Start("main.ksb");
   t.FramesUntilTerminate(3);
-  EXPECT_EQ(t.vars.FindItem("g"), nullptr);  // game variables cleared
+  EXPECT_EQ(t.vars.FindItem("g"), nullptr);     // game variables cleared
   EXPECT_EQ(t.vars.FindItem("seen"), nullptr);  // index 1 skipped its VarNew
 }
 

@@ -25,13 +25,22 @@ inline PageExpr X(const std::string& text) {
   e.parser->Load(e.stored);
   return e;
 }
-inline FieldValue S(std::string s) { return FieldValue(std::move(s)); }
-inline FieldValue I(int32_t v) { return FieldValue(v); }
-inline FieldValue B(uint8_t v) { return FieldValue(v); }
-inline FieldValue E(const std::string& text) { return FieldValue(X(text)); }
+inline FieldValue S(std::string s) {
+  return FieldValue(std::move(s));
+}
+inline FieldValue I(int32_t v) {
+  return FieldValue(v);
+}
+inline FieldValue B(uint8_t v) {
+  return FieldValue(v);
+}
+inline FieldValue E(const std::string& text) {
+  return FieldValue(X(text));
+}
 inline FieldValue L(const std::vector<std::string>& texts) {
   std::vector<PageExpr> list;
-  for (const auto& t : texts) list.push_back(X(t));
+  for (const auto& t : texts)
+    list.push_back(X(t));
   return FieldValue(std::move(list));
 }
 
