@@ -144,7 +144,7 @@ TEST_F(Cache, KeysTrimAndMasks) {
 TEST_F(Cache, TrimUsesTheAlphaPlaneAndCutsRectangleLists) {
   TDIBSurface pic(10, 10, 24), plane(10, 10, 8);
   plane.FillRect({3, 3, 6, 7}, 255);
-  test::FileSpec spec{.kind = 1};
+  test::VelFixture fixture{.kind = 1};
   test::FrameSpec fr{.w = 10, .h = 10, .bpp = 24};
   fr.layers.push_back(
       test::LayerSpec{.alphaFlag = 1, .colour = test::RowsOf(pic), .alpha = test::RowsOf(plane)});
@@ -152,8 +152,8 @@ TEST_F(Cache, TrimUsesTheAlphaPlaneAndCutsRectangleLists) {
   fr.rectsA = {{0, 0, 2, 2}, {4, 4, 9, 9}};
   fr.countB = 1;
   fr.rectsB = {{0, 0, 10, 10}};
-  spec.frames.push_back(fr);
-  files.Put("t.vel", test::BuildVel(spec));
+  fixture.frames.push_back(fr);
+  files.Put("t.vel", test::BuildVel(fixture));
   const TVellItem& item = cache.Acquire(&ownerA, "t.vel", true, false);
   const TVellItemFrame& f = item.frames[0];
   EXPECT_EQ(f.offsetX, 3);

@@ -34,7 +34,7 @@ struct FrameSpec {
   std::vector<Rect> rectsA, rectsB;
 };
 
-struct FileSpec {
+struct VelFixture {
   int version = 106;  // 0: no signature
   uint32_t headerSize = 40;
   uint8_t prot = 0, kind = 1;
@@ -45,7 +45,7 @@ struct FileSpec {
   std::vector<FrameSpec> frames;
 };
 
-inline Bytes BuildVel(const FileSpec& f) {
+inline Bytes BuildVel(const VelFixture& f) {
   ByteWriter w;
   const uint32_t count = f.frameCount.value_or(static_cast<uint32_t>(f.frames.size()));
   if (f.version > 0) {

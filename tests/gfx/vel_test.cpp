@@ -18,7 +18,7 @@ namespace kova {
 namespace {
 
 using test::BuildVel;
-using test::FileSpec;
+using test::VelFixture;
 using test::FrameSpec;
 using test::LayerSpec;
 using test::Picture;
@@ -158,17 +158,17 @@ TEST(VelRoundTrip, JpegKind) {
 
 TEST(VelRoundTrip, JpegBlockTakesTheFrameDepth) {
   TDIBSurface pic = Picture(8, 8, 24, [](int, int) { return 0xF0F0F0u; });
-  FileSpec spec;
-  spec.kind = 2;
+  VelFixture fixture;
+  fixture.kind = 2;
   FrameSpec fr{.w = 8, .h = 8, .bpp = 16};
   fr.layers.push_back(LayerSpec{.colour = WriteJpeg(pic, 95)});
-  spec.frames.push_back(fr);
-  const TVellFrameList back = Read(BuildVel(spec));
+  fixture.frames.push_back(fr);
+  const TVellFrameList back = Read(BuildVel(fixture));
   ASSERT_EQ(back.Frame(0).picture.BitCount(), 16);
   EXPECT_NEAR(static_cast<int>(back.Frame(0).picture.GetPixel(3, 3) >> 11), 0xF0 >> 3, 1);
   // A JPEG of another size is refused.
-  spec.frames[0].w = 9;
-  EXPECT_THROW(Read(BuildVel(spec)), DamagedPicture);
+  fixture.frames[0].w = 9;
+  EXPECT_THROW(Read(BuildVel(fixture)), DamagedPicture);
 }
 
 TEST(VelProtection, RowsArePermutedWithTheCode) {
@@ -220,9 +220,9 @@ FrameSpec OneLayer(const TDIBSurface& pic, Bytes colour) {
 
 TEST(VelLegacy, VersionZeroHasNoSignature) {
   const TDIBSurface pic = Picture(4, 3, 24, Rgb);
-  FileSpec spec{.version = 0};
-  spec.frames.push_back(OneLayer(pic, Deflate(RowsOf(pic))));
-  const Bytes data = BuildVel(spec);
+  VelFixture fixture{.version = 0};
+  fixture.frames.push_back(OneLayer(pic, Deflate(RowsOf(pic))));
+  const Bytes data = BuildVel(fixture);
   ASSERT_NE(data[0], 'V');
   const TVellFrameList back = Read(data);
   EXPECT_EQ(back.version, 0);
@@ -236,12 +236,12 @@ TEST(VelLegacy, VersionsBeforeTheHeaderRecord) {
   TDIBSurface plane(4, 3, 8);
   plane.FillRect({0, 0, 2, 3}, 255);
   for (int version : {99, 100, 101, 102}) {
-    FileSpec spec{.version = version, .bg = 0x00FF0000};
+    VelFixture fixture{.version = version, .bg = 0x00FF0000};
     FrameSpec fr = OneLayer(pic, Deflate(RowsOf(pic)));
     fr.layers[0].alpha = Deflate(RowsOf(plane));
     fr.layers[0].alphaFlag = 1;
-    spec.frames.push_back(fr);
-    const TVellFrameList back = Read(BuildVel(spec));
+    fixture.frames.push_back(fr);
+    const TVellFrameList back = Read(BuildVel(fixture));
     const std::string what = "version " + std::to_string(version);
     ExpectSame(back.Frame(0).picture, pic, what);
     // The alpha block exists from 100, the flag that uses it from 101.
@@ -253,14 +253,14 @@ TEST(VelLegacy, VersionsBeforeTheHeaderRecord) {
 TEST(VelLegacy, RectangleListsFrom104AndBottomOpaqueFrom105) {
   const TDIBSurface pic = Picture(3, 1, 24, [](int x, int) { return x == 1 ? 0xFFu : 0x10u; });
   for (int version : {103, 104, 105}) {
-    FileSpec spec{.version = version, .kind = 1, .bg = 0x000000FF /* red */, .bottomOpaque = 1};
+    VelFixture fixture{.version = version, .kind = 1, .bg = 0x000000FF /* red */, .bottomOpaque = 1};
     FrameSpec fr = OneLayer(pic, RowsOf(pic));
     fr.layers[0].transparent = 0xFF;
     fr.countA = 1;
     fr.rectsA = {{1, 2, 3, 4}};
     fr.countB = -1;
-    spec.frames.push_back(fr);
-    const TVellFrameList back = Read(BuildVel(spec));
+    fixture.frames.push_back(fr);
+    const TVellFrameList back = Read(BuildVel(fixture));
     const std::string what = "version " + std::to_string(version);
     // From 105 the first visible layer is copied whole; before, its transparent pixel shows
     // the background.
@@ -272,14 +272,14 @@ TEST(VelLegacy, RectangleListsFrom104AndBottomOpaqueFrom105) {
 
 TEST(VelHeader, LongerAndShorterRecords) {
   const TDIBSurface pic = Picture(2, 2, 24, Rgb);
-  FileSpec spec{.headerSize = 64, .kind = 1};
-  spec.frames.push_back(OneLayer(pic, RowsOf(pic)));
-  ExpectSame(Read(BuildVel(spec)).Frame(0).picture, pic, "64-byte record");
-  spec.headerSize = 5000;
-  EXPECT_THROW(Read(BuildVel(spec)), DamagedPicture);
+  VelFixture fixture{.headerSize = 64, .kind = 1};
+  fixture.frames.push_back(OneLayer(pic, RowsOf(pic)));
+  ExpectSame(Read(BuildVel(fixture)).Frame(0).picture, pic, "64-byte record");
+  fixture.headerSize = 5000;
+  EXPECT_THROW(Read(BuildVel(fixture)), DamagedPicture);
   // A 24-byte record ends before the background: it reads as 0, the kind as stored.
-  spec.headerSize = 24;
-  ExpectSame(Read(BuildVel(spec)).Frame(0).picture, pic, "24-byte record");
+  fixture.headerSize = 24;
+  ExpectSame(Read(BuildVel(fixture)).Frame(0).picture, pic, "24-byte record");
 }
 
 // ---- Tiles. ----
@@ -330,14 +330,14 @@ TEST(VelTiles, OwnEarlierAndOtherFrameTiles) {
     // Plain, deflated, and protected (permuted table).
     const bool prot = variant == 2;
     const uint8_t kind = variant == 1 ? 0 : 1;
-    FileSpec spec{.prot = prot, .kind = kind, .tileW = 2, .tileH = 2};
+    VelFixture fixture{.prot = prot, .kind = kind, .tileW = 2, .tileH = 2};
     auto wrap = [&](const Tiled& t) {
       Bytes blk = TileBlock(t, prot ? std::optional<uint32_t>(777) : std::nullopt);
       return kind == 0 ? Deflate(blk) : blk;
     };
-    spec.frames.push_back(OneLayer(a, wrap(t0)));
-    spec.frames.push_back(OneLayer(b, wrap(t1)));
-    const TVellFrameList back = Read(BuildVel(spec), 777);
+    fixture.frames.push_back(OneLayer(a, wrap(t0)));
+    fixture.frames.push_back(OneLayer(b, wrap(t1)));
+    const TVellFrameList back = Read(BuildVel(fixture), 777);
     const TDIBSurface& p0 = back.Frame(0).picture;
     const std::string what = "variant " + std::to_string(variant);
     for (int y = 0; y < 3; ++y)
@@ -375,25 +375,25 @@ TEST(VelTiles, BadReferencesAreDamage) {
     full.insert(full.end(), part.begin(), part.end());
   }
   for (const auto& c : cases) {
-    FileSpec spec{.kind = 1, .tileW = 2, .tileH = 2};
+    VelFixture fixture{.kind = 1, .tileW = 2, .tileH = 2};
     Tiled good{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, full};
-    spec.frames.push_back(OneLayer(a, TileBlock(good)));
-    spec.frames.push_back(OneLayer(a, TileBlock(Tiled{c.table, full})));
-    EXPECT_THROW(Read(BuildVel(spec)), DamagedPicture) << c.what;
+    fixture.frames.push_back(OneLayer(a, TileBlock(good)));
+    fixture.frames.push_back(OneLayer(a, TileBlock(Tiled{c.table, full})));
+    EXPECT_THROW(Read(BuildVel(fixture)), DamagedPicture) << c.what;
   }
   // A frame of another size cannot lend its tiles.
   const TDIBSurface small = Picture(4, 3, 24, Rgb);
-  FileSpec spec{.kind = 1, .tileW = 2, .tileH = 2};
+  VelFixture fixture{.kind = 1, .tileW = 2, .tileH = 2};
   Tiled smallTiles{{{-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, {}};
   for (int t = 0; t < 4; ++t) {
     const Bytes part =
         OwnTile(small, (t % 2) * 2, (t / 2) * 2, (t % 2) * 2 + 2, std::min((t / 2) * 2 + 2, 3));
     smallTiles.own.insert(smallTiles.own.end(), part.begin(), part.end());
   }
-  spec.frames.push_back(OneLayer(small, TileBlock(smallTiles)));
-  spec.frames.push_back(
+  fixture.frames.push_back(OneLayer(small, TileBlock(smallTiles)));
+  fixture.frames.push_back(
       OneLayer(a, TileBlock(Tiled{{{0, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}, {-1, 0}}, full})));
-  EXPECT_THROW(Read(BuildVel(spec)), DamagedPicture);
+  EXPECT_THROW(Read(BuildVel(fixture)), DamagedPicture);
 }
 
 // ---- Composition. ----
@@ -445,10 +445,10 @@ TEST(VelCompose, LayerRules) {
        true},
   };
   for (const auto& c : cases) {
-    FileSpec spec{.kind = 1};
+    VelFixture fixture{.kind = 1};
     FrameSpec fr{.w = 2, .h = 1, .bpp = 24, .layers = c.layers};
-    spec.frames.push_back(fr);
-    const TVellFrameList back = Read(BuildVel(spec));
+    fixture.frames.push_back(fr);
+    const TVellFrameList back = Read(BuildVel(fixture));
     const TDIBSurface& p = back.Frame(0).picture;
     EXPECT_EQ(p.GetPixel(0, 0), c.px0) << c.what;
     EXPECT_EQ(p.GetPixel(1, 0), c.px1) << c.what;
@@ -460,12 +460,12 @@ TEST(VelCompose, LayerRules) {
 TEST(VelCompose, TransparentColourAndPostProcessing) {
   // 8 bits with a palette: transparent index 2 displays as palette entry 2.
   const TDIBSurface pic = Picture(3, 2, 8, [](int x, int) { return static_cast<uint32_t>(x); });
-  FileSpec spec{.kind = 1};
+  VelFixture fixture{.kind = 1};
   FrameSpec fr = OneLayer(pic, RowsOf(pic));
   fr.palette = {0x000000, 0x808080, 0x00FF00};
   fr.transparent = 2;
-  spec.frames.push_back(fr);
-  const Bytes data = BuildVel(spec);
+  fixture.frames.push_back(fr);
+  const Bytes data = BuildVel(fixture);
   const TVellFrameList raw = Read(data);
   EXPECT_EQ(raw.Frame(0).transparentColor, 0x0000FF00);  // colour reference of green
   TVellFrameList post;
@@ -518,9 +518,9 @@ TEST(VelList, StreamsReadFromTheirPosition) {
 TEST(VelDamage, EveryViolationIsReported) {
   const TDIBSurface pic = Picture(3, 2, 24, Rgb);
   auto base = [&] {
-    FileSpec spec{.kind = 1};
-    spec.frames.push_back(OneLayer(pic, RowsOf(pic)));
-    return spec;
+    VelFixture fixture{.kind = 1};
+    fixture.frames.push_back(OneLayer(pic, RowsOf(pic)));
+    return fixture;
   };
   struct Case {
     const char* what;
@@ -528,7 +528,7 @@ TEST(VelDamage, EveryViolationIsReported) {
   } cases[] = {
       {"unknown version",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.version = 107;
          return BuildVel(s);
        }},
@@ -540,56 +540,56 @@ TEST(VelDamage, EveryViolationIsReported) {
        }},
       {"compression kind 3",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.kind = 3;
          return BuildVel(s);
        }},
       {"bit count 12",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].bpp = 12;
          return BuildVel(s);
        }},
       {"width beyond the cap",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].w = 40000;
          return BuildVel(s);
        }},
       {"area beyond the cap",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].w = s.frames[0].h = 30000;
          return BuildVel(s);
        }},
       {"frame count",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frameCount = 1000000;
          return BuildVel(s);
        }},
       {"short colour block",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].layers[0].colour.resize(10);
          return BuildVel(s);
        }},
       {"garbage zlib",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.kind = 0;
          return BuildVel(s);
        }},
       {"short zlib",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.kind = 0;
          s.frames[0].layers[0].colour = Deflate(Bytes(5, 1));
          return BuildVel(s);
        }},
       {"rectangle count",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].countA = 100000;
          return BuildVel(s);
        }},
@@ -601,13 +601,13 @@ TEST(VelDamage, EveryViolationIsReported) {
        }},
       {"bad JPEG",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.kind = 2;
          return BuildVel(s);
        }},
       {"layers beyond the decoding budget",
        [&] {
-         FileSpec s = base();
+         VelFixture s = base();
          s.frames[0].w = s.frames[0].h = 4000;
          s.frames[0].layers.assign(30, LayerSpec{});
          return BuildVel(s);
