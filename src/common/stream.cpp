@@ -27,10 +27,7 @@ void TNxBigMemoryStream::SetPosition(int64_t pos) {
 }
 
 size_t TNxBigMemoryStream::Read(void* buffer, size_t n) {
-  size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), Size() - pos_));
-  if (k > 0) std::memcpy(buffer, data_.data() + pos_, k);
-  pos_ += static_cast<int64_t>(k);
-  return k;
+  return ReadAt(data_.data(), Size(), pos_, buffer, n);
 }
 
 size_t TNxBigMemoryStream::Write(const void* buffer, size_t n) {
@@ -52,10 +49,7 @@ void TSpanStream::SetPosition(int64_t pos) {
 }
 
 size_t TSpanStream::Read(void* buffer, size_t n) {
-  size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), Size() - pos_));
-  if (k > 0) std::memcpy(buffer, data_.data() + pos_, k);
-  pos_ += static_cast<int64_t>(k);
-  return k;
+  return ReadAt(data_.data(), Size(), pos_, buffer, n);
 }
 
 int64_t CopyStream(TNxBigStream& target, TNxBigStream& source, int64_t count) {
