@@ -20,6 +20,14 @@ namespace {
 int64_t Clamp(int64_t pos, int64_t size) {
   return std::clamp<int64_t>(pos, 0, size);
 }
+
+// Reads from bytes in memory at a position, advancing it.
+size_t ReadAt(const uint8_t* data, int64_t size, int64_t& pos, void* buffer, size_t n) {
+  const size_t k = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), size - pos));
+  if (k > 0) std::memcpy(buffer, data + pos, k);
+  pos += static_cast<int64_t>(k);
+  return k;
+}
 }  // namespace
 
 void TNxBigMemoryStream::SetPosition(int64_t pos) {
