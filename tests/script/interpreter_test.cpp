@@ -414,3 +414,38 @@ TEST(Interpreter, PCResetInsideAHandlerRewritesTheInterruptedPosition) {
 
 }  // namespace
 }  // namespace kova
+
+namespace kova {
+namespace {
+
+TEST(Interpreter, AHandlerThatWaitsLetsLaterEventsNestInsideIt) {
+  Title t;
+  PageBuilder main("main.ksb");
+  Var(main, "log", "\"\"", 4);
+  main.Add("Wait", {E("TRUE"), E(""), E("")}).Add("Calc", {E("log = log ++ \"M\"")});
+  PageBuilder outer("outer.ksb");
+  outer.Add("Calc", {E("log = log ++ \"o\"")})
+      .Add("Wait", {E(""), E("32"), E("")})
+      .Add("Calc", {E("log = log ++ \"O\" ++ @StackCount")});
+  PageBuilder inner("inner.ksb");
+  inner.Add("Calc", {E("log = log ++ \"i\" ++ @StackCount")});
+  t.Page("main.ksb", main);
+  t.Page("outer.ksb", outer);
+  t.Page("inner.ksb", inner);
+  t.Start("main.ksb");
+  t.Frame();
+  t.events.Post({"outer.kss", {}, 0, 0});
+  t.Frame();  // outer starts and waits: the frame ends inside the handler
+  EXPECT_EQ(t.Str("log"), "o");
+  EXPECT_EQ(t.cm->RunState(), TCallMan::kDispatch);
+  t.events.Post({"inner.kss", {}, 0, 0});
+  t.Frame();  // inner runs nested on top of the waiting outer handler
+  EXPECT_EQ(t.Str("log"), "oi2");
+  for (int i = 0; i < 4; ++i) t.Frame();
+  EXPECT_EQ(t.Str("log"), "oi2O1");  // outer resumed and returned; main keeps waiting
+  EXPECT_EQ(t.cm->RunState(), TCallMan::kMain);
+  EXPECT_EQ(t.events.Size(), 0u);
+}
+
+}  // namespace
+}  // namespace kova
