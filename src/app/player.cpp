@@ -8,8 +8,10 @@
 #include "common/cp932.h"
 #include "expr/convert.h"
 #include "expr/datetime.h"
+#include "platform/clock.h"
 #include "platform/discs.h"
 #include "platform/scripted_prompt.h"
+#include "platform/sdl_prompt.h"
 #include "script/project.h"
 #include "vfs/file_stream.h"
 
@@ -112,7 +114,10 @@ int RunPlayer(const PlayerOptions& o) {
   const auto date = ParseDate(o.date);
   if (!date) throw Error("--date needs YYYY-MM-DDTHH:MM:SS, not " + o.date);
 
-  ScriptedPrompt prompt(std::deque<PromptAnswer>(o.answers.begin(), o.answers.end()), stderr);
+  // Questions go to message boxes on a desktop, else to the scripted answers.
+  ScriptedPrompt scripted(std::deque<PromptAnswer>(o.answers.begin(), o.answers.end()), stderr);
+  SdlPrompt desktop;
+  Prompt& prompt = !o.headless && SdlPrompt::Available() ? static_cast<Prompt&>(desktop) : scripted;
   MountedDiscs discs(o.discRoots);
   TVrFileManager files(prompt, discs);
   ShellClock clock;
@@ -162,11 +167,22 @@ int RunPlayer(const PlayerOptions& o) {
     WriteFileAtomic(p, AsBytes(json));
   };
 
+  // Headless frames are exactly --step long; otherwise play time follows the wall clock, a
+  // frame longer than 3000 ms counts as none, and frames are padded to the frame period.
+  constexpr int32_t kFramePeriod = 16;
+  uint64_t last = o.headless ? 0 : MonotonicMs();
   int64_t frame = 0;
   while (!clock.terminating && (!o.frames || frame < *o.frames)) {
     ++frame;
-    clock.frameDelta = o.stepMs;
-    clock.gameClock += o.stepMs;
+    int32_t delta = o.stepMs;
+    if (!o.headless) {
+      const uint64_t now = MonotonicMs();
+      const uint64_t elapsed = now - last;
+      last = now;
+      delta = elapsed > 3000 ? 0 : static_cast<int32_t>(elapsed);
+    }
+    clock.frameDelta = delta;
+    clock.gameClock += delta;
     ++clock.frameCount;
     files.Locks().AgeLocks(clock.frameDelta);
     files.Locks().FlushDeleteList();
@@ -174,6 +190,10 @@ int RunPlayer(const PlayerOptions& o) {
     project.ProcessPending();
     for (const auto& [at, path] : o.dumpVarsAt)
       if (at == frame) dumpVars(path);
+    if (!o.headless && project.File().frameSleep) {
+      const uint64_t spent = MonotonicMs() - last;
+      if (spent < kFramePeriod) SleepMs(static_cast<uint32_t>(kFramePeriod - spent));
+    }
   }
   project.RunExitPage();
   if (!o.dumpVarsAtExit.empty()) dumpVars(o.dumpVarsAtExit);

@@ -80,10 +80,6 @@ int RunPlay(std::span<char* const> argv) {
   while (auto dir = args.NextIf())
     o.folders.emplace_back(*dir);
   args.Done();
-  if (!o.headless && !o.frames) {
-    // Until the window exists every run is headless.
-    o.headless = true;
-  }
   return RunPlayer(o);
 }
 
