@@ -19,5 +19,8 @@ int RunFiles(std::span<char* const> args);
 int RunInstall(std::span<char* const> args);
 int RunEval(std::span<char* const> args);
 int RunExpr(std::span<char* const> args);
+int RunPage(std::span<char* const> args);
+int RunProject(std::span<char* const> args);
+int RunBuild(std::span<char* const> args);
 
 }  // namespace kova::cli

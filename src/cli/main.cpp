@@ -15,6 +15,9 @@ const Command kCommands[] = {
     {"install", "show an install.dat", RunInstall},
     {"eval", "compile and evaluate script expressions", RunEval},
     {"expr", "compile an expression to its stored form, or dump one", RunExpr},
+    {"page", "compile, decompile or dump a script page", RunPage},
+    {"project", "compile or decompile a project file", RunProject},
+    {"build", "build a title from its source folder", RunBuild},
 };
 
 void PrintHelp() {
