@@ -363,7 +363,15 @@ std::string ExpressionSource(const Bytes& stored) {
       const bool plain = std::none_of(text->begin(), text->end(), [](char ch) {
         return static_cast<unsigned char>(ch) < 0x20 || ch == '{' || ch == '}';
       });
-      if (conv && plain && CompileExpressionText(*conv) == stored) return "{" + *text + "}";
+      // The source scanner must find the same text between the braces.
+      const std::string braced = "{" + *text + "}";
+      LineScanner scan(braced);
+      bool scans = false;
+      try {
+        scans = plain && scan.Braced() == *text && scan.AtEnd();
+      } catch (const Error&) {
+      }
+      if (conv && scans && CompileExpressionText(*conv) == stored) return "{" + *text + "}";
     }
   } catch (const Error&) {
     // Not reproducible from text: the raw form below.
