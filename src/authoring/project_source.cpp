@@ -1,5 +1,6 @@
 #include "authoring/project_source.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -32,12 +33,17 @@ bool IsPlainName(std::string_view s) {
   return !(s[0] >= '0' && s[0] <= '9');
 }
 
-std::string FloatText(long double v) {
+// Decimal when it reads back to the same stored bytes, else the bytes themselves.
+std::string FloatText(const ProjectVar& v) {
   uint8_t want[10];
-  EncodeFloat80(v, want);
-  if (std::isfinite(v)) {
+  if (v.floatStored)
+    std::copy(v.floatStored->begin(), v.floatStored->end(), want);
+  else
+    EncodeFloat80(v.floatValue, want);
+  const long double value = DecodeFloat80(want);
+  if (std::isfinite(value)) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.21Lg", v);
+    std::snprintf(buf, sizeof buf, "%.21Lg", value);
     uint8_t got[10];
     EncodeFloat80(std::strtold(buf, nullptr), got);
     if (std::equal(want, want + 10, got)) return buf;
@@ -117,6 +123,8 @@ void ProjectParser::Var(LineScanner& s, ProjectFile& p) {
             Fail(e.what());
           }
           if (b.size() != 10) Fail("f80: takes the 10 bytes of the stored value in hex");
+          v.floatStored.emplace();
+          std::copy(b.begin(), b.end(), v.floatStored->begin());
           v.floatValue = DecodeFloat80(b.data());
         } else {
           char* end = nullptr;
@@ -263,7 +271,7 @@ std::string DecompileProject(const ProjectFile& p) {
         s += " = " + std::to_string(v.intValue);
         break;
       case 2:
-        s += " = " + FloatText(v.floatValue);
+        s += " = " + FloatText(v);
         break;
       case 3:
         s += " = " + flag(v.flagValue);

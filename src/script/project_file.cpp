@@ -1,9 +1,21 @@
 #include "script/project_file.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "common/float80.h"
+
 namespace kova {
 
 namespace {
-std::string Str(ByteReader& r) { return r.Str(r.U32()); }
+std::string Str(ByteReader& r) {
+  return r.Str(r.U32());
+}
+
+bool SameFloat(long double a, long double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return a == b && std::signbit(a) == std::signbit(b);
+}
 }  // namespace
 
 void ProjectFile::Read(ByteReader& r) {
@@ -33,11 +45,24 @@ void ProjectFile::Read(ByteReader& r) {
     v.type = r.U8();
     v.name = Str(r);
     switch (v.type) {
-      case 1: v.intValue = r.I32(); break;
-      case 2: v.floatValue = r.F80(); break;
-      case 3: v.flagValue = r.U8(); break;
-      case 4: v.strValue = Str(r); break;
-      default: break;  // no value bytes
+      case 1:
+        v.intValue = r.I32();
+        break;
+      case 2: {
+        const auto raw = r.Span(10);
+        v.floatStored.emplace();
+        std::copy(raw.begin(), raw.end(), v.floatStored->begin());
+        v.floatValue = DecodeFloat80(raw.data());
+        break;
+      }
+      case 3:
+        v.flagValue = r.U8();
+        break;
+      case 4:
+        v.strValue = Str(r);
+        break;
+      default:
+        break;  // no value bytes
     }
     vars.push_back(std::move(v));
   }
@@ -72,11 +97,23 @@ Bytes ProjectFile::Write() const {
     w.U8(v.type);
     w.LpString(v.name);
     switch (v.type) {
-      case 1: w.I32(v.intValue); break;
-      case 2: w.F80(v.floatValue); break;
-      case 3: w.U8(v.flagValue); break;
-      case 4: w.LpString(v.strValue); break;
-      default: break;
+      case 1:
+        w.I32(v.intValue);
+        break;
+      case 2:
+        if (v.floatStored && SameFloat(DecodeFloat80(v.floatStored->data()), v.floatValue))
+          w.Raw(std::span<const uint8_t>(*v.floatStored));
+        else
+          w.F80(v.floatValue);
+        break;
+      case 3:
+        w.U8(v.flagValue);
+        break;
+      case 4:
+        w.LpString(v.strValue);
+        break;
+      default:
+        break;
     }
   }
   ByteWriter folders;

@@ -2,7 +2,9 @@
 // live on other discs.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@ struct ProjectVar {
   std::string name;
   int32_t intValue = 0;
   long double floatValue = 0;
+  // The 10 stored bytes of a float as read; written back while they still hold floatValue, so
+  // NaN payloads and unnormal encodings survive a round trip.
+  std::optional<std::array<uint8_t, 10>> floatStored;
   uint8_t flagValue = 0;  // non-zero is true; kept as stored
   std::string strValue;
 };
@@ -28,11 +33,11 @@ struct ProjectFile {
   int32_t screenWidth = 0, screenHeight = 0;
   int32_t fullScreenWidth = 0, fullScreenHeight = 0;
   std::string startPage;
-  std::string exitPage;     // version >= 110
+  std::string exitPage;  // version >= 110
   std::string registryKey;
   int32_t identCode = 0;
-  uint8_t writeStatus = 1;  // version >= 104; bytes kept as stored
-  uint8_t frameSleep = 0;   // version >= 106
+  uint8_t writeStatus = 1;                              // version >= 104; bytes kept as stored
+  uint8_t frameSleep = 0;                               // version >= 106
   std::string streamedExtensions = ".wav.wma.ogg.mid";  // version >= 109
   std::string discPrompt;
   std::string exitPrompt;

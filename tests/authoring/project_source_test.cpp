@@ -140,6 +140,38 @@ TEST(ProjectSource, RoundTrips) {
   }
 }
 
+TEST(ProjectSource, AnyStoredFloatBytesRoundTrip) {
+  // A NaN with a payload, an unnormal, a pseudo-denormal, an ordinary value.
+  const std::vector<Bytes> floats = {
+      {1, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x7F},
+      {0, 0, 0, 0, 0, 0, 0, 0x40, 0xFF, 0x3F},
+      {0, 0, 0, 0, 0, 0, 0, 0x80, 0x00, 0x00},
+      {0, 0, 0, 0, 0, 0, 0, 0xC0, 0xFF, 0x3F},
+  };
+  ByteWriter w;
+  w.I32(110);
+  w.LpString("");  // title
+  for (int i = 0; i < 4; ++i)
+    w.I32(0);  // screen sizes
+  for (int i = 0; i < 3; ++i)
+    w.LpString("");  // start, exit, registry
+  w.I32(0);          // ident
+  w.U8(1), w.U8(1);
+  for (int i = 0; i < 3; ++i)
+    w.LpString("");  // extensions, prompts
+  w.I32(static_cast<int32_t>(floats.size()));
+  for (const Bytes& f : floats)
+    w.U8(2), w.LpString("f"), w.Raw(f);
+  w.I32(0);
+  ProjectFile p;
+  ByteReader r(w.Data(), "kova.kpb");
+  p.Read(r);
+  ASSERT_EQ(p.Write(), w.Data());
+  const std::string src = DecompileProject(p);
+  EXPECT_NE(src.find("var float f = 1.5\n"), std::string::npos) << src;
+  EXPECT_EQ(Compile(src), w.Data()) << src;
+}
+
 TEST(ProjectSource, ErrorsNameFileAndLine) {
   const std::vector<std::tuple<std::string, int, std::string>> cases = {
       {"title = \"a\"\nscreen = 640\n", 2, "the height must be a 32-bit integer"},
