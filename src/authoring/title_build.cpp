@@ -138,6 +138,8 @@ BuildReport BuildTitle(const BuildOptions& o) {
     report.archive = o.output / o.embedPlayer->filename();
     WriteFileAtomic(report.archive, w.Data());
     fs::permissions(report.archive, fs::status(*o.embedPlayer).permissions());
+    // A game.dat of an earlier build beside the player would be found instead of its own title.
+    fs::remove(o.output / "game.dat", ec);
   } else {
     report.archive = o.output / "game.dat";
     WriteFileAtomic(report.archive, archive.Data());

@@ -65,6 +65,7 @@ TEST(TitleBuild, EmbedsTheTitleInAPlayer) {
   const auto player = d.Write("player", std::string("\x7f"
                                                     "ELF fake player",
                                                     16));
+  d.Write("out/game.dat", "left by an earlier build");
   authoring::BuildTitle({d / "src", d / "out", player});
   EXPECT_FALSE(std::filesystem::exists(d / "out/game.dat"));
   const Bytes out = ReadFileBytes(d / "out/player");
