@@ -350,6 +350,8 @@ void PageParser::Command(LineScanner& s, int indent) {
     if (fi == info->fields.size()) {
       if (info->creates) {
         if (auto p = PropertyKeys::Instance().Find(key)) {
+          if ((*props)[static_cast<size_t>(*p)])
+            Fail("property " + PropertyKeys::Instance().KeyOf(*p) + " is given twice");
           (*props)[static_cast<size_t>(*p)] = Expr(s);
           named.push_back(*p);
           continue;

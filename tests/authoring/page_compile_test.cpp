@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "authoring/page_decompile.h"
 #include "authoring/page_source.h"
+#include "authoring/property_keys.h"
 #include "authoring/source_syntax.h"
 #include "page_util.h"
 
@@ -218,6 +220,24 @@ TEST(PageCompile, CompiledPageLoadsAndReadsTheSameFields) {
   EXPECT_EQ(loaded.At(1).runOn, 0);
   EXPECT_EQ(loaded.At(1).line, 2);
   EXPECT_EQ(loaded.Save(), bytes);
+}
+
+}  // namespace
+}  // namespace kova::test
+
+namespace kova::test {
+namespace {
+
+TEST(PageCompile, RegisteredPropertyNamesAreKeys) {
+  // The property catalogue fills this table; "p<code>" stays valid beside the names.
+  authoring::PropertyKeys::Instance().Register("testwidth", 120);
+  const Bytes a = Compile("BoxNew testwidth={5}\n");
+  const Bytes b = Compile("BoxNew p120={5}\n");
+  EXPECT_EQ(a, b);
+  EXPECT_THROW(Compile("BoxNew testwidth={5} p120={6}\n"), authoring::SourceError);
+  TPage page("main.ksb");
+  page.Load(a);
+  EXPECT_NE(authoring::DecompilePage(page).find("BoxNew testwidth={5}"), std::string::npos);
 }
 
 }  // namespace
