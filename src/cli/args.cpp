@@ -17,7 +17,8 @@ Args::Args(std::span<char* const> argv, std::string usage) : usage_(std::move(us
 
 std::vector<std::string> Args::Options(std::string_view name) {
   std::vector<std::string> values;
-  const std::string flag = "--" + std::string(name);
+  // One-letter options take a single dash ("-o OUT").
+  const std::string flag = (name.size() == 1 ? "-" : "--") + std::string(name);
   for (size_t i = 0; i < words_.size(); ++i) {
     if (words_[i] == "--") break;  // no options after "--"
     if (used_[i]) continue;
@@ -42,7 +43,7 @@ std::optional<std::string> Args::Option(std::string_view name) {
 }
 
 bool Args::Flag(std::string_view name) {
-  const std::string flag = "--" + std::string(name);
+  const std::string flag = (name.size() == 1 ? "-" : "--") + std::string(name);
   bool found = false;
   for (size_t i = 0; i < words_.size() && words_[i] != "--"; ++i)
     if (!used_[i] && words_[i] == flag) used_[i] = true, found = true;

@@ -25,7 +25,8 @@ class Args {
   const std::string& Usage() const { return usage_; }
   bool WantsHelp() const { return help_; }
 
-  // Takes `--name VALUE` or `--name=VALUE` (the last one wins); nothing when absent.
+  // Takes `--name VALUE` or `--name=VALUE` (`-n VALUE` for one-letter names; the last one
+  // wins); nothing when absent.
   std::optional<std::string> Option(std::string_view name);
   // Takes every occurrence, in order.
   std::vector<std::string> Options(std::string_view name);

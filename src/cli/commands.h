@@ -21,5 +21,8 @@ int RunInstall(std::span<char* const> args);
 int RunEval(std::span<char* const> args);
 int RunExpr(std::span<char* const> args);
 int RunImage(std::span<char* const> args);
+int RunPage(std::span<char* const> args);
+int RunProject(std::span<char* const> args);
+int RunBuild(std::span<char* const> args);
 
 }  // namespace kova::cli

@@ -17,6 +17,9 @@ const Command kCommands[] = {
     {"eval", "compile and evaluate script expressions", RunEval},
     {"expr", "compile an expression to its stored form, or dump one", RunExpr},
     {"image", "inspect layered pictures and convert them to and from PNG", RunImage},
+    {"page", "compile, decompile or dump a script page", RunPage},
+    {"project", "compile or decompile a project file", RunProject},
+    {"build", "build a title from its source folder", RunBuild},
 };
 
 void PrintHelp() {

@@ -1,10 +1,20 @@
 #include "script/project_file.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "common/float80.h"
+
 namespace kova {
 
 namespace {
 std::string Str(ByteReader& r) {
   return r.Str(r.U32());
+}
+
+bool SameFloat(long double a, long double b) {
+  if (std::isnan(a) || std::isnan(b)) return std::isnan(a) && std::isnan(b);
+  return a == b && std::signbit(a) == std::signbit(b);
 }
 }  // namespace
 
@@ -38,9 +48,13 @@ void ProjectFile::Read(ByteReader& r) {
       case 1:
         v.intValue = r.I32();
         break;
-      case 2:
-        v.floatValue = r.F80();
+      case 2: {
+        const auto raw = r.Span(10);
+        v.floatStored.emplace();
+        std::copy(raw.begin(), raw.end(), v.floatStored->begin());
+        v.floatValue = DecodeFloat80(raw.data());
         break;
+      }
       case 3:
         v.flagValue = r.U8();
         break;
@@ -87,7 +101,10 @@ Bytes ProjectFile::Write() const {
         w.I32(v.intValue);
         break;
       case 2:
-        w.F80(v.floatValue);
+        if (v.floatStored && SameFloat(DecodeFloat80(v.floatStored->data()), v.floatValue))
+          w.Raw(std::span<const uint8_t>(*v.floatStored));
+        else
+          w.F80(v.floatValue);
         break;
       case 3:
         w.U8(v.flagValue);

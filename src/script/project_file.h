@@ -2,7 +2,9 @@
 // live on other discs.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,9 @@ struct ProjectVar {
   std::string name;
   int32_t intValue = 0;
   long double floatValue = 0;
+  // The 10 stored bytes of a float as read; written back while they still hold floatValue, so
+  // NaN payloads and unnormal encodings survive a round trip.
+  std::optional<std::array<uint8_t, 10>> floatStored;
   uint8_t flagValue = 0;  // non-zero is true; kept as stored
   std::string strValue;
 };

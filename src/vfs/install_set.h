@@ -60,6 +60,8 @@ class TFolderDiskList {
   // The disc of the nearest listed folder of a path, or 0.
   int32_t DiscOf(std::string_view path) const;
   int Count() const { return static_cast<int>(lines_.size()); }
+  const std::string& Folder(int i) const { return lines_[static_cast<size_t>(i)].folder; }
+  int32_t Disc(int i) const { return lines_[static_cast<size_t>(i)].disc; }
 
  private:
   struct Line {

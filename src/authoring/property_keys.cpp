@@ -1,0 +1,50 @@
+#include "authoring/property_keys.h"
+
+#include <map>
+#include <vector>
+
+#include "script/command_schema.h"
+
+namespace kova::authoring {
+
+struct PropertyKeys::Impl {
+  std::map<std::string, int, std::less<>> byName;
+  std::vector<std::string> byCode = std::vector<std::string>(kPropertyCount);
+};
+
+PropertyKeys::PropertyKeys() : impl_(new Impl) {}
+
+PropertyKeys& PropertyKeys::Instance() {
+  static PropertyKeys* keys = new PropertyKeys();
+  return *keys;
+}
+
+void PropertyKeys::Register(std::string name, int code) {
+  if (code < 0 || code >= kPropertyCount) return;
+  impl_->byCode[static_cast<size_t>(code)] = name;
+  impl_->byName[std::move(name)] = code;
+}
+
+std::optional<int> PropertyKeys::Find(std::string_view key) const {
+  if (key.size() >= 2 && key.size() <= 4 && key[0] == 'p') {
+    int v = 0;
+    bool digits = true;
+    for (char c : key.substr(1)) {
+      if (c < '0' || c > '9') digits = false;
+      v = v * 10 + (c - '0');
+    }
+    // "p07" would be a second spelling of p7: one spelling per property keeps sources canonical.
+    if (digits && !(key.size() > 2 && key[1] == '0') && v < kPropertyCount) return v;
+  }
+  auto it = impl_->byName.find(key);
+  if (it != impl_->byName.end()) return it->second;
+  return std::nullopt;
+}
+
+std::string PropertyKeys::KeyOf(int code) const {
+  if (code >= 0 && code < kPropertyCount && !impl_->byCode[static_cast<size_t>(code)].empty())
+    return impl_->byCode[static_cast<size_t>(code)];
+  return "p" + std::to_string(code);
+}
+
+}  // namespace kova::authoring
