@@ -117,11 +117,17 @@ BuildReport BuildTitle(const BuildOptions& o) {
     entries[pageFiles[i].first] = compiled[i]->Save();
     ++report.pages;
   }
+  TKovaInstallSet install;
+  install.title = rootProject->title;
+  install.complete = 1;
   TVrFileCollection c;
   for (auto& [name, data] : entries) {
     TVrFile& e = c.AddMemoryEntry(name);
     e.data->Data() = std::move(data);
   }
+  // The title carries its install data too, so a player with the title appended plays when it
+  // is copied anywhere on its own.
+  if (!c.FindEntry("install.dat")) c.AddMemoryEntry("install.dat").data->Data() = install.Write();
   TNxBigMemoryStream archive;
   c.SaveArchive(archive);
 
@@ -144,9 +150,6 @@ BuildReport BuildTitle(const BuildOptions& o) {
     report.archive = o.output / "game.dat";
     WriteFileAtomic(report.archive, archive.Data());
   }
-  TKovaInstallSet install;
-  install.title = rootProject->title;
-  install.complete = 1;
   install.SaveToFile(o.output / "install.dat");
   return report;
 }

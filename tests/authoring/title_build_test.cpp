@@ -31,7 +31,10 @@ TEST(TitleBuild, PacksPagesProjectAndFilesWithInstallData) {
 
   TVrFileCollection c;
   c.OpenArchive(d / "out/game.dat");
-  EXPECT_EQ(c.EntryCount(), 4);
+  EXPECT_EQ(c.EntryCount(), 5);  // with its own install data
+  TKovaInstallSet carried;
+  ASSERT_TRUE(carried.LoadFromBytes(c.ReadEntryBytes("install.dat"), "install.dat"));
+  EXPECT_EQ(carried.complete, 1);
   const Bytes readme = c.ReadEntryBytes("data\\readme.txt");
   EXPECT_EQ(std::string(readme.begin(), readme.end()), "hello");
 
@@ -76,7 +79,7 @@ TEST(TitleBuild, EmbedsTheTitleInAPlayer) {
   EXPECT_EQ(std::string(out.end() - 2, out.end()), "kv");
   TVrFileCollection c;
   c.OpenArchive(d / "out/player");
-  EXPECT_EQ(c.EntryCount(), 4);
+  EXPECT_EQ(c.EntryCount(), 5);
   EXPECT_NO_THROW(c.ReadEntryBytes("main.ksb"));
 }
 
