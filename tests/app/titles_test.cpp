@@ -1,0 +1,128 @@
+// Small titles written in the source form, built and played headless; the variables they leave
+// behind are the result.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "app/player.h"
+#include "authoring/title_build.h"
+#include "testutil/temp_dir.h"
+
+namespace kova {
+namespace {
+
+struct TitleCase {
+  const char* what;
+  std::map<std::string, std::string> files;  // source folder contents
+  std::string expected;                      // the variable dump at exit
+  int64_t frames = 1000;
+};
+
+const char* kProject = "title = \"T\"\nscreen = 640 480\nstart = \"main.ksb\"\n";
+
+std::string Play(const TitleCase& c) {
+  test::TempDir dir;
+  for (const auto& [name, text] : c.files)
+    dir.Write("src/" + name, text);
+  if (!c.files.count("kova.kps")) dir.Write("src/kova.kps", kProject);
+  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
+  PlayerOptions o;
+  o.folders = {dir / "out"};
+  o.headless = true;
+  o.frames = c.frames;
+  o.dumpVarsAtExit = dir / "vars.json";
+  EXPECT_EQ(RunPlayer(o), 0);
+  const Bytes b = test::ReadFileBytes(dir / "vars.json");
+  return std::string(b.begin(), b.end());
+}
+
+TEST(Titles, PlayAsWritten) {
+  const TitleCase cases[] = {
+      {"a loop within one frame",
+       {{"main.kss",
+         "VarNew name=\"total\" type=int init={0} scope=global\n"
+         "VarNew name=\"i\" type=int init={0} scope=global\n"
+         "WhileInit init={i = 0}\n"
+         "While cond={i < 3} exit=auto\n"
+         "  Calc expr={total = total + i}\n"
+         "WhileLoop step={i = i + 1} head=auto\n"
+         "VarNew name=\"frame\" type=int init={@UpdateCount} scope=global\n"
+         "Terminate\n"}},
+       "{\n  \"total\": 3,\n  \"i\": 3,\n  \"frame\": 1\n}\n"},
+      {"a wait of 1000 ms at 16 ms frames ends on the 63rd frame after it began",
+       {{"main.kss",
+         "Wait time={1000}\n"
+         "VarNew name=\"frame\" type=int init={@UpdateCount} scope=global\n"
+         "VarNew name=\"clock\" type=int init={@TickCount} scope=global\n"
+         "Terminate\n"}},
+       "{\n  \"frame\": 64,\n  \"clock\": 1024\n}\n"},
+      {"calls with arguments and results, to a label of another page",
+       {{"main.kss",
+         "VarNew name=\"r\" type=str init={\"\"} scope=global\n"
+         "Call page=\"lib\\\\util.ksb\" index=:twice result=\"r\" args=({1}, {\"abc\"})\n"
+         "Terminate\n"},
+        {"lib/util.kss",
+         ".ksb return=str\n"
+         "Calc expr={@Result = \"never\"}\n"
+         "Label name=\"twice\"\n"
+         "Calc expr={@Result = @ParamStr[1] ++ @ParamStr[1] ++ @ParamCount ++ @StackCount}\n"}},
+       "{\n  \"r\": \"abcabc21\"\n}\n"},
+      {"branches",
+       {{"main.kss",
+         "VarNew name=\"x\" type=int init={2} scope=global\n"
+         "VarNew name=\"r\" type=str init={\"\"} scope=global\n"
+         "If cond={x == 1}\n"
+         "  Calc expr={r = \"one\"}\n"
+         "Elseif cond={x == 2}\n"
+         "  Calc expr={r = \"two\"}\n"
+         "  If cond={x > 5}\n"
+         "    Calc expr={r = \"never\"}\n"
+         "Else\n"
+         "  Calc expr={r = \"other\"}\n"
+         "Calc expr={r = r ++ \"!\"}\n"
+         "Terminate\n"}},
+       "{\n  \"x\": 2,\n  \"r\": \"two!\"\n}\n"},
+      {"break and continue",
+       {{"main.kss",
+         "VarNew name=\"i\" type=int init={0} scope=global\n"
+         "VarNew name=\"odd\" type=int init={0} scope=global\n"
+         "WhileInit init={i = 0}\n"
+         "While cond={TRUE} exit=auto\n"
+         "  Break cond={i >= 10} target=auto\n"
+         "  Calc expr={i = i + 1}\n"
+         "  Continue cond={i % 2 == 0} target=auto\n"
+         "  Calc expr={odd = odd + 1}\n"
+         "WhileLoop step={} head=auto\n"
+         "Terminate\n"}},
+       "{\n  \"i\": 10,\n  \"odd\": 5\n}\n"},
+      {"language rules: the left operand's type, wrap-around, signs",
+       {{"main.kss",
+         "VarNew name=\"f\" type=float init={0} scope=global\n"
+         "VarNew name=\"n\" type=int init={0} scope=global\n"
+         "VarNew name=\"s\" type=str init={\"\"} scope=global\n"
+         "Calc expr={f = -1.5}\n"
+         "Calc expr={n = 2147483647 + 1}\n"
+         "Calc expr={s = \"x\" ++ 1 + 2}\n"
+         "Terminate\n"}},
+       "{\n  \"f\": -1,\n  \"n\": -2147483648,\n  \"s\": \"x3\"\n}\n"},
+      {"project variables keep their values; the exit page runs once at the end",
+       {{"kova.kps", std::string(kProject) + "exit = \"bye.ksb\"\nvar int seen = 4\n"},
+        {"main.kss", "Calc expr={seen = seen + 1}\nTerminate\n"},
+        {"bye.kss", "VarNew name=\"bye\" type=bool init={TRUE} scope=global\n"}},
+       "{\n  \"seen\": 5,\n  \"bye\": true\n}\n"},
+      {"a title that never ends stops at the frame limit",
+       {{"main.kss",
+         "VarNew name=\"n\" type=int init={0} scope=global\n"
+         "Label name=\"top\"\n"
+         "Calc expr={n = n + 1}\n"
+         "DoEvent\n"
+         "Jump index=:top cond={TRUE}\n"}},
+       "{\n  \"n\": 25\n}\n",
+       25},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Play(c), c.expected) << c.what;
+}
+
+}  // namespace
+}  // namespace kova
