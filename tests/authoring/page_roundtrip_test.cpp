@@ -110,6 +110,16 @@ TEST(PageRoundTrip, CorruptPagesFailOrRoundTrip) {
   EXPECT_GT(refused, 0);
 }
 
+TEST(PageRoundTrip, EmptyTableOfAnyRecordSize) {
+  ByteWriter w;
+  w.I32(103);
+  w.U8(0);
+  w.U32(0);           // no records...
+  w.U32(0x007C7C5F);  // ...of a size no record could have
+  w.U32(0);
+  ExpectRoundTrip(w.Data());
+}
+
 TEST(PageRoundTrip, NewerPagesAreNotDecompiled) {
   ByteWriter w;
   w.I32(111);
