@@ -222,7 +222,7 @@ void PageParser::Directive(LineScanner& s) {
       // The size of an empty table is stored but never used, so any value is allowed there.
       if (uint64_t{count} * recordSize_ > (uint64_t{1} << 26)) Fail("the table is too large");
       explicitTable_ = true;
-      records_.assign(count, Bytes(recordSize_, 0));
+      records_.assign(count, Bytes());  // shorter records are written padded with zeros
       return;
     }
     if (!explicitTable_) Fail(".table count=N size=S must come before the records");
@@ -237,7 +237,6 @@ void PageParser::Directive(LineScanner& s) {
     }
     if (bytes.size() > recordSize_)
       Fail("record is longer than the record size " + std::to_string(recordSize_));
-    bytes.resize(recordSize_, 0);
     records_[static_cast<size_t>(*idx)] = std::move(bytes);
     return;
   }
