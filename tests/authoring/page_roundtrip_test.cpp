@@ -115,7 +115,7 @@ TEST(PageRoundTrip, EmptyTableOfAnyRecordSize) {
   w.I32(103);
   w.U8(0);
   w.U32(0);           // no records...
-  w.U32(0x007C7C5F);  // ...of a size no record could have
+  w.U32(0xFFFFFFF0);  // ...of a size no record could have
   w.U32(0);
   ExpectRoundTrip(w.Data());
 }
