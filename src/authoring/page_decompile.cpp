@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <optional>
 
 #include "authoring/page_source.h"
 #include "authoring/property_keys.h"
@@ -136,7 +137,7 @@ class Writer {
   bool explicitTable_ = false;
   // Per command: properties to write even when empty.
   std::vector<std::vector<bool>> forceEmpty_;
-  std::vector<int32_t> autoTarget_;  // per command: the value "auto" gives, or INT32_MIN
+  std::vector<std::optional<int32_t>> autoTarget_;  // per command: the value "auto" gives
   Bytes trueExpr_ = CompileExpressionText("TRUE");
 };
 
@@ -180,7 +181,7 @@ void Writer::PlanProperties() {
 
 void Writer::PlanLoops() {
   const int n = page_.Count();
-  autoTarget_.assign(static_cast<size_t>(n), INT32_MIN);
+  autoTarget_.assign(static_cast<size_t>(n), std::nullopt);
   std::vector<int> closing(static_cast<size_t>(n), -1);
   for (int w = 0; w < n; ++w) {
     if (page_.At(w).GetCode() != 31) continue;
@@ -240,7 +241,7 @@ std::string Writer::Command(int index) {
         const bool loop = (code == 31 && key == "exit") || (code == 33 && key == "head") ||
                           ((code == 34 || code == 35) && key == "target");
         if (loop) {
-          if (autoTarget_[static_cast<size_t>(index)] == n) continue;
+          if (autoTarget_[static_cast<size_t>(index)] == std::optional<int32_t>(n)) continue;
         } else if (n == 0) {
           continue;
         }

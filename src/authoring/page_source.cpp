@@ -197,7 +197,7 @@ void PageParser::Directive(LineScanner& s) {
         count = static_cast<uint32_t>(Integer(s, 0, 0x10000, "count"));
         shape = true;
       } else if (key == "size") {
-        recordSize_ = static_cast<uint32_t>(Integer(s, 0, 0x10000, "size"));
+        recordSize_ = static_cast<uint32_t>(Integer(s, 0, UINT32_MAX, "size"));
         shape = true;
       } else if (key == "record") {
         kv[key] = s.Bare();
@@ -219,8 +219,10 @@ void PageParser::Directive(LineScanner& s) {
       if (kv.count("record") || kv.count("hex"))
         Fail("give the shape (count, size) and the records on separate .table lines");
       if (!kv.count("count") || !kv.count("size")) Fail(".table needs both count and size");
+      // The size of an empty table is stored but never used, so any value is allowed there.
+      if (uint64_t{count} * recordSize_ > (uint64_t{1} << 26)) Fail("the table is too large");
       explicitTable_ = true;
-      records_.assign(count, Bytes(recordSize_, 0));
+      records_.assign(count, Bytes());  // shorter records are written padded with zeros
       return;
     }
     if (!explicitTable_) Fail(".table count=N size=S must come before the records");
@@ -235,7 +237,6 @@ void PageParser::Directive(LineScanner& s) {
     }
     if (bytes.size() > recordSize_)
       Fail("record is longer than the record size " + std::to_string(recordSize_));
-    bytes.resize(recordSize_, 0);
     records_[static_cast<size_t>(*idx)] = std::move(bytes);
     return;
   }

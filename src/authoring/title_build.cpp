@@ -72,7 +72,9 @@ BuildReport BuildTitle(const BuildOptions& o) {
   std::sort(files.begin(), files.end());
 
   BuildReport report;
-  std::map<std::string, Bytes> entries;       // archive name -> bytes
+  // Archive name -> bytes made by the build; none for a file copied as it is, which the archive
+  // writer reads itself (so media files stay stored for streaming and keep their file times).
+  std::map<std::string, std::optional<Bytes>> entries;
   std::map<std::string, std::string> owners;  // folded archive name -> source file
   // Archive names are looked up without regard to case: two files must not meet in one.
   auto claim = [&](const std::string& name, const fs::path& from) {
@@ -81,7 +83,7 @@ BuildReport BuildTitle(const BuildOptions& o) {
       throw Error(from.generic_string() + " and " + it->second + " both become \"" +
                   cp932::ToUtf8(name) + "\" in the title");
   };
-  auto add = [&](const std::string& name, Bytes data, const fs::path& from) {
+  auto add = [&](const std::string& name, std::optional<Bytes> data, const fs::path& from) {
     claim(name, from);
     entries[name] = std::move(data);
   };
@@ -92,22 +94,23 @@ BuildReport BuildTitle(const BuildOptions& o) {
   for (const fs::path& rel : files) {
     const std::string name = ArchiveNameOf(rel);
     const std::string shown = rel.generic_string();
-    const Bytes data = ReadWholeFile(o.source / rel);
     if (cp932::Lower(rel.filename().string()) == "kova.kps") {
+      const Bytes data = ReadWholeFile(o.source / rel);
       ProjectFile p = CompileProjectSource(AsText(data), shown);
       if (rel.has_parent_path() == false) rootProject = p;
       add(name, p.Write(), rel);
       ++report.projects;
     } else if (LowerExt(rel) == ".kss") {
+      const Bytes data = ReadWholeFile(o.source / rel);
       pages.Add(AsText(data), name, shown);
       pageFiles.emplace_back(name, rel);
       claim(name, rel);
     } else if (auto c = Converters().find(LowerExt(rel)); c != Converters().end()) {
-      ConvertedAsset a = c->second(name, data);
+      ConvertedAsset a = c->second(name, ReadWholeFile(o.source / rel));
       add(a.name, std::move(a.data), rel);
       ++report.converted;
     } else {
-      add(name, data, rel);
+      add(name, std::nullopt, rel);
       ++report.copied;
     }
   }
@@ -121,9 +124,14 @@ BuildReport BuildTitle(const BuildOptions& o) {
   install.title = rootProject->title;
   install.complete = 1;
   TVrFileCollection c;
+  c.SetBaseFolder(o.source);
   for (auto& [name, data] : entries) {
+    if (!data) {
+      c.AddFileEntry(name);
+      continue;
+    }
     TVrFile& e = c.AddMemoryEntry(name);
-    e.data->Data() = std::move(data);
+    e.data->Data() = std::move(*data);
   }
   // The title carries its install data too, so a player with the title appended plays when it
   // is copied anywhere on its own.

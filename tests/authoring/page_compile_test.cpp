@@ -186,6 +186,7 @@ TEST(PageCompile, ErrorsNameFileAndLine) {
       {".ksb return=pointer\n", 1, "return takes"},
       {".table count=61 size=21\nBoxNew p3={1}\n", 2, "has no bit in the page's .table"},
       {".table record=1 hex=\"00\"\n", 1, "must come before the records"},
+      {"# big\n.table count=65536 size=65536\n", 2, "the table is too large"},
       {"BoxNew p162={1}\n", 1, "unknown key 'p162'"},
       {"Calc p1={1}\n", 1, "unknown key 'p1'"},
       {"VarNew type=pointer\n", 1, "type takes"},

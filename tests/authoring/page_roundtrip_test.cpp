@@ -2,6 +2,7 @@
 
 #include "authoring/page_decompile.h"
 #include "authoring/page_source.h"
+#include "page_util.h"
 #include "random_page.h"
 
 namespace kova::test {
@@ -108,6 +109,24 @@ TEST(PageRoundTrip, CorruptPagesFailOrRoundTrip) {
   // Both outcomes occur, so both paths were tried.
   EXPECT_GT(loaded, 0);
   EXPECT_GT(refused, 0);
+}
+
+TEST(PageRoundTrip, EmptyTableOfAnyRecordSize) {
+  ByteWriter w;
+  w.I32(103);
+  w.U8(0);
+  w.U32(0);           // no records...
+  w.U32(0xFFFFFFF0);  // ...of a size no record could have
+  w.U32(0);
+  ExpectRoundTrip(w.Data());
+}
+
+TEST(PageRoundTrip, LoopTargetsThatNoLoopGives) {
+  // A While with no WhileLoop to close it, whose exit is the lowest 32-bit number.
+  const Bytes T = authoring::CompileExpressionText("TRUE");
+  ExpectRoundTrip(PageBytes(110, 1,
+                            {Rec(31, 1).E(T).I(INT32_MIN), Rec(34, 2).E(T).I(INT32_MIN),
+                             Rec(33, 3, 1).E(Empty()).I(INT32_MIN)}));
 }
 
 TEST(PageRoundTrip, NewerPagesAreNotDecompiled) {

@@ -19,6 +19,7 @@ void WriteTitle(const TempDir& d) {
           "Call page=\"sub\\\\lib.ksb\" index=:entry\nJump index=:again\nLabel name=\"again\"\n");
   d.Write("src/sub/lib.kss", "Calc\nLabel name=\"entry\"\nExit\n");
   d.Write("src/data/readme.txt", "hello");
+  d.Write("src/data/theme.ogg", Bytes(3000, 7));
 }
 
 TEST(TitleBuild, PacksPagesProjectAndFilesWithInstallData) {
@@ -27,7 +28,7 @@ TEST(TitleBuild, PacksPagesProjectAndFilesWithInstallData) {
   const auto report = authoring::BuildTitle({d / "src", d / "out", std::nullopt});
   EXPECT_EQ(report.pages, 2);
   EXPECT_EQ(report.projects, 1);
-  EXPECT_EQ(report.copied, 1);
+  EXPECT_EQ(report.copied, 2);
 
   TVrFileCollection c;
   c.OpenArchive(d / "out/game.dat");
@@ -36,6 +37,10 @@ TEST(TitleBuild, PacksPagesProjectAndFilesWithInstallData) {
   ASSERT_TRUE(carried.LoadFromBytes(c.ReadEntryBytes("install.dat"), "install.dat"));
   EXPECT_EQ(carried.complete, 1);
   const Bytes readme = c.ReadEntryBytes("data\\readme.txt");
+  // Media files are stored as they are, so the player can stream them from the archive.
+  ASSERT_NE(c.FindEntry("data\\theme.ogg"), nullptr);
+  EXPECT_EQ(c.FindEntry("data\\theme.ogg")->stored, 1);
+  EXPECT_EQ(c.ReadEntryBytes("data\\theme.ogg"), Bytes(3000, 7));
   EXPECT_EQ(std::string(readme.begin(), readme.end()), "hello");
 
   TPage main("main.ksb");
@@ -144,7 +149,8 @@ TEST(AuthoringCli, PageAndProjectCommands) {
   WriteTitle(d);
   r = RunKova({"build", (d / "src").string(), "-o", (d / "out").string()});
   ASSERT_EQ(r.code, 0) << r.err;
-  EXPECT_NE(r.out.find("2 pages, 1 project files"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("2 pages, 1 project files, 0 converted, 2 copied"), std::string::npos)
+      << r.out;
 }
 
 }  // namespace
