@@ -6,8 +6,8 @@
 #include "cli/commands.h"
 #include "common/cp932.h"
 #include "gfx/codecs.h"
-#include "vfs/file_stream.h"
 #include "gfx/vel.h"
+#include "vfs/file_stream.h"
 
 namespace kova::cli {
 
@@ -97,19 +97,21 @@ int Convert(Args& args) {
   const int32_t code = codeArg ? ParseInt(*codeArg, "code") : 0;
   const int frame = frameArg ? ParseInt(*frameArg, "frame") : 0;
   const std::string inExt = Ext(in), outExt = Ext(out);
+  const bool picIn =
+      inExt == ".png" || inExt == ".bmp" || inExt == ".dib" || inExt == ".jpg" || inExt == ".jpeg";
+  // Wrong names are usage errors, found before anything is read.
+  if (inExt != ".vel" && !picIn) throw UsageError("IN must be .vel, .png, .bmp or .jpg: " + in);
+  if (outExt != ".vel" && outExt != ".png") throw UsageError("OUT must be .vel or .png: " + out);
   const Bytes data = ReadWholeFile(in);
 
   TVellFrameList list(code);
   if (inExt == ".vel") {
     list.LoadFromBytes(data, in, false, false);
-  } else if (inExt == ".png" || inExt == ".bmp" || inExt == ".dib" || inExt == ".jpg" ||
-             inExt == ".jpeg") {
+  } else {
     TVellFrame& f = list.AddFrame();
     f.picture = inExt == ".png"                       ? ReadPng(data, in)
                 : inExt == ".jpg" || inExt == ".jpeg" ? ReadJpeg(data, in)
                                                       : ReadBmp(data, in);
-  } else {
-    throw UsageError("IN must be .vel, .png, .bmp or .jpg: " + in);
   }
 
   if (outExt == ".vel") {
@@ -122,7 +124,7 @@ int Convert(Args& args) {
                 list.Count() ? list.Frame(0).picture.Height() : 0,
                 list.Count() ? list.Frame(0).picture.BitCount() : 0, list.protect ? 1 : kind,
                 list.protect ? ", protected" : "");
-  } else if (outExt == ".png") {
+  } else {
     if (frame < 0 || frame >= list.Count())
       throw UsageError("--frame " + std::to_string(frame) + " outside 0.." +
                        std::to_string(list.Count() - 1));
@@ -130,8 +132,6 @@ int Convert(Args& args) {
     WriteFileAtomic(out, WritePng(pic));
     std::printf("%s: frame %d, %dx%d%s\n", out.c_str(), frame, pic.Width(), pic.Height(),
                 pic.AlphaPlane() ? ", with alpha" : "");
-  } else {
-    throw UsageError("OUT must be .vel or .png: " + out);
   }
   return 0;
 }

@@ -9,10 +9,10 @@
 #include "common/error.h"
 #include "common/stream.h"
 #include "gfx/codecs.h"
-#include "vfs/file_stream.h"
 #include "gfx/pixel_kernels.h"
 #include "gfx/surface.h"
 #include "gfx/vel.h"
+#include "vfs/file_stream.h"
 
 namespace kova {
 
@@ -557,25 +557,6 @@ Op OpOf(BlendChoice c, bool masked) {
   }
 }
 
-// Applies gathered samples of one destination row in runs of valid pixels.
-void ApplyRuns(TCustomDIBX& dst, uint8_t* base, BlendChoice c, bool masked, int32_t dx, int32_t dy,
-               int n, const uint32_t* s, const uint8_t* m, const uint8_t* valid, bool useKey,
-               uint32_t key) {
-  const Op op = OpOf(c, masked);
-  int i = 0;
-  while (i < n) {
-    if (!valid[i]) {
-      ++i;
-      continue;
-    }
-    int j = i;
-    while (j < n && valid[j])
-      ++j;
-    ApplyRow(dst, base, op, c.weight, dx + i, dy, j - i, s + i, m ? m + i : nullptr, useKey, key);
-    i = j;
-  }
-}
-
 }  // namespace
 
 void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v, const Rect& srIn,
@@ -607,47 +588,62 @@ void TCustomDIBX::StretchDraw(const Rect& dr, const TCustomDIBX& src, int32_t v,
   uint32_t key = static_cast<uint32_t>(src.ColorKey());
   if (keyOn && toRgb) key = src.PaletteStore() ? (*src.PaletteStore())[key & 255] & 0xFFFFFF : key;
   const int n = cd.Width();
-  std::vector<uint32_t> buf(n);
-  std::vector<uint8_t> mbuf(mask ? n : 0), valid(n);
   const PixelReader sread(src, toRgb);
   const PixelReader mread(mask ? *mask : src, false);
-  // Every row samples the same columns: find them once.
-  std::vector<int32_t> cols(n);
-  bool anyCol = false;
+  // Every row samples the same columns: find them once. The columns move monotonically, so the
+  // ones inside the source (and mask) form one run [i0, i1).
+  const int64_t lo = std::max(sr.left, inside.left), hi = std::min(sr.right, inside.right);
+  int i0 = n, i1 = n;
   {
     int64_t px = x0;
     for (int i = 0; i < n; ++i, px += xs) {
       const int64_t col = px >> 16;
-      valid[i] = col >= sr.left && col < sr.right && col >= inside.left && col < inside.right;
-      cols[i] = valid[i] ? static_cast<int32_t>(col) : 0;
-      anyCol |= valid[i] != 0;
+      if (col >= lo && col < hi) {
+        if (i0 == n) i0 = i;
+        i1 = i + 1;
+      } else if (i0 != n) {
+        break;
+      }
     }
   }
-  if (!anyCol) return;
+  if (i0 >= i1) return;
+  const int m = i1 - i0;
+  std::vector<int32_t> cols(m);
+  for (int i = 0; i < m; ++i)
+    cols[i] = static_cast<int32_t>((x0 + (i0 + i) * xs) >> 16);
+  std::vector<uint32_t> buf(m);
+  std::vector<uint8_t> mbuf(mask ? m : 0);
+  // Enlarged rows repeat a source row: its samples are kept unless the source is the target
+  // itself, whose rows the previous destination row may have changed.
+  const bool reuse = &src != this && mask != this;
+  int64_t lastRow = INT64_MIN;
   int64_t py = y0;
   for (int32_t y = cd.top; y < cd.bottom; ++y, py += ys) {
     const int64_t row64 = py >> 16;
     if (row64 < sr.top || row64 >= sr.bottom || row64 < inside.top || row64 >= inside.bottom)
       continue;
     const auto row = static_cast<int32_t>(row64);
-    if (const uint32_t* s = sread.Row32(row)) {
-      for (int i = 0; i < n; ++i)
-        buf[i] = s[cols[i]];
-    } else {
-      for (int i = 0; i < n; ++i)
-        if (valid[i]) buf[i] = sread.At(cols[i], row);
-    }
-    if (mask) {
-      if (const uint8_t* m = mread.Row8(row)) {
-        for (int i = 0; i < n; ++i)
-          mbuf[i] = m[cols[i]];
+    if (!reuse || row64 != lastRow) {
+      lastRow = row64;
+      if (const uint32_t* s = sread.Row32(row)) {
+        for (int i = 0; i < m; ++i)
+          buf[i] = s[cols[i]];
       } else {
-        for (int i = 0; i < n; ++i)
-          if (valid[i]) mbuf[i] = static_cast<uint8_t>(mread.At(cols[i], row));
+        for (int i = 0; i < m; ++i)
+          buf[i] = sread.At(cols[i], row);
+      }
+      if (mask) {
+        if (const uint8_t* mr = mread.Row8(row)) {
+          for (int i = 0; i < m; ++i)
+            mbuf[i] = mr[cols[i]];
+        } else {
+          for (int i = 0; i < m; ++i)
+            mbuf[i] = static_cast<uint8_t>(mread.At(cols[i], row));
+        }
       }
     }
-    ApplyRuns(*this, base, choice, mask != nullptr, cd.left, y, n, buf.data(),
-              mask ? mbuf.data() : nullptr, valid.data(), keyOn, key);
+    ApplyRow(*this, base, OpOf(choice, mask != nullptr), choice.weight, cd.left + i0, y, m,
+             buf.data(), mask ? mbuf.data() : nullptr, keyOn, key);
   }
 }
 
@@ -708,6 +704,11 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
   if (bx <= ax || by <= ay) return;
   const uint8_t* sbase = sread.Base32();
   const int64_t spitch = sread.StorePitch();
+  // The sample at offset (c0, r0) into the rectangle, flips included: corner + r0 * rowStep +
+  // c0 * colStep.
+  const int64_t rowStep = flipV ? -spitch : spitch, colStep = flipH ? -4 : 4;
+  const int64_t corner = (flipV ? int64_t{sr.bottom} - 1 : int64_t{sr.top}) * spitch +
+                         (flipH ? int64_t{sr.right} - 1 : int64_t{sr.left}) * 4;
   for (int64_t y = t; y < b; ++y) {
     const int64_t sx0 = int64_t{pivotX} * 65536 + (l - cx) * dsx + (y - cy) * dsx2;
     const int64_t sy0 = int64_t{pivotY} * 65536 + (l - cx) * dsy + (y - cy) * dsy2;
@@ -717,17 +718,24 @@ void TCustomDIBX::DrawRotate(int32_t cx, int32_t cy, int32_t v, bool flipV, bool
     NarrowRun(sy0, dsy, ay << 16, by << 16, i0, i1);
     if (i1 <= i0) continue;
     int64_t sx = sx0 + i0 * dsx, sy = sy0 + i0 * dsy;
-    for (int64_t i = i0; i < i1; ++i, sx += dsx, sy += dsy) {
-      const int64_t c0 = sx >> 16, r0 = sy >> 16;
-      const int64_t col = flipH ? sr.right - c0 - 1 : sr.left + c0;
-      const int64_t row = flipV ? sr.bottom - r0 - 1 : sr.top + r0;
-      if (sbase)
-        std::memcpy(&buf[i - i0], sbase + row * spitch + col * 4, 4);
-      else
-        buf[i - i0] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
-      if (mask)
-        mbuf[i - i0] =
-            static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+    if (sbase && !mask) {
+      // The usual case without branches: the address moves by whole rows and columns.
+      uint32_t* out = buf.data();
+      for (int64_t i = i0; i < i1; ++i, sx += dsx, sy += dsy)
+        std::memcpy(out++, sbase + (corner + (sy >> 16) * rowStep + (sx >> 16) * colStep), 4);
+    } else {
+      for (int64_t i = i0; i < i1; ++i, sx += dsx, sy += dsy) {
+        const int64_t c0 = sx >> 16, r0 = sy >> 16;
+        const int64_t col = flipH ? sr.right - c0 - 1 : sr.left + c0;
+        const int64_t row = flipV ? sr.bottom - r0 - 1 : sr.top + r0;
+        if (sbase)
+          std::memcpy(&buf[i - i0], sbase + row * spitch + col * 4, 4);
+        else
+          buf[i - i0] = sread.At(static_cast<int32_t>(col), static_cast<int32_t>(row));
+        if (mask)
+          mbuf[i - i0] =
+              static_cast<uint8_t>(mread.At(static_cast<int32_t>(col), static_cast<int32_t>(row)));
+      }
     }
     ApplyRow(*this, base, OpOf(choice, mask != nullptr), choice.weight,
              static_cast<int32_t>(l + i0), static_cast<int32_t>(y), static_cast<int>(i1 - i0),

@@ -129,127 +129,163 @@ inline __m128i RgbMask() {
 inline __m128i Select(__m128i sel, __m128i a, __m128i b) {
   return _mm_or_si128(_mm_and_si128(sel, a), _mm_andnot_si128(sel, b));
 }
-// (d * iw + s * w) >> 8 per byte with iw = 255 - w; the weights hold one value per 16-bit lane,
-// Lo for pixels 0-1 and Hi for 2-3.
-inline __m128i BlendWI(__m128i d, __m128i s, __m128i wLo, __m128i wHi, __m128i iLo, __m128i iHi) {
-  const __m128i z = _mm_setzero_si128();
-  __m128i lo = _mm_add_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(d, z), iLo),
-                             _mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wLo));
-  __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(d, z), iHi),
-                             _mm_mullo_epi16(_mm_unpackhi_epi8(s, z), wHi));
-  return _mm_and_si128(_mm_packus_epi16(_mm_srli_epi16(lo, 8), _mm_srli_epi16(hi, 8)), RgbMask());
+
+// The channels are worked on in two sets of 16-bit lanes without unpacking: the even bytes
+// (blue, red) masked in place and the odd bytes (green, top) shifted down. A weight pair
+// (even, odd) holds the weight for blue and red in every lane of the even set, and for green
+// only in the odd set: the top byte's weight is 0, so it comes out 0 as in the plain version.
+struct Weights {
+  __m128i even, odd;
+};
+// One weight for all four pixels.
+inline Weights SameWeight(uint32_t w) {
+  return {_mm_set1_epi16(static_cast<int16_t>(w)), _mm_set1_epi32(static_cast<int32_t>(w))};
 }
-inline __m128i BlendW(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
-  const __m128i c255 = _mm_set1_epi16(255);
-  return BlendWI(d, s, wLo, wHi, _mm_sub_epi16(c255, wLo), _mm_sub_epi16(c255, wHi));
+// One weight per pixel from 32-bit lanes holding 0..255.
+inline Weights PixelWeights(__m128i w32) {
+  return {_mm_or_si128(w32, _mm_slli_epi32(w32, 16)), w32};
 }
-// min(255, d + (s * w >> 8)) per byte.
-inline __m128i AddW(__m128i d, __m128i s, __m128i wLo, __m128i wHi) {
-  const __m128i z = _mm_setzero_si128();
-  __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(s, z), wLo), 8);
-  __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, z), wHi), 8);
-  return _mm_and_si128(_mm_adds_epu8(d, _mm_packus_epi16(lo, hi)), RgbMask());
+inline Weights Inverse(const Weights& w) {
+  return {_mm_sub_epi16(_mm_set1_epi16(255), w.even), _mm_sub_epi16(_mm_set1_epi32(255), w.odd)};
 }
-// Four mask bytes as 32-bit lanes, and spread to 16-bit lanes for pixels 0-1 and 2-3.
-inline void MaskLanes(const uint8_t* m, __m128i& c32, __m128i& cLo, __m128i& cHi) {
+// (w * k) >> 8 per lane, k in 16-bit lanes.
+inline Weights Scale(const Weights& w, __m128i k) {
+  return {_mm_srli_epi16(_mm_mullo_epi16(w.even, k), 8),
+          _mm_srli_epi16(_mm_mullo_epi16(w.odd, k), 8)};
+}
+// (d * iw + s * w) >> 8 per channel; the sum is at most 255 * 255 and fits a 16-bit lane.
+inline __m128i Blend(__m128i d, __m128i s, const Weights& w, const Weights& iw) {
+  const __m128i lo = _mm_set1_epi16(0x00FF);
+  const __m128i e = _mm_add_epi16(_mm_mullo_epi16(_mm_and_si128(d, lo), iw.even),
+                                  _mm_mullo_epi16(_mm_and_si128(s, lo), w.even));
+  const __m128i o = _mm_add_epi16(_mm_mullo_epi16(_mm_srli_epi16(d, 8), iw.odd),
+                                  _mm_mullo_epi16(_mm_srli_epi16(s, 8), w.odd));
+  return _mm_or_si128(_mm_srli_epi16(e, 8), _mm_andnot_si128(lo, o));
+}
+// min(255, d + (s * w >> 8)) per channel, top byte 0.
+inline __m128i Add(__m128i d, __m128i s, const Weights& w) {
+  const __m128i lo = _mm_set1_epi16(0x00FF);
+  const __m128i e = _mm_srli_epi16(_mm_mullo_epi16(_mm_and_si128(s, lo), w.even), 8);
+  const __m128i o = _mm_andnot_si128(lo, _mm_mullo_epi16(_mm_srli_epi16(s, 8), w.odd));
+  return _mm_and_si128(_mm_adds_epu8(d, _mm_or_si128(e, o)), RgbMask());
+}
+// Four mask bytes as 32-bit lanes.
+inline __m128i MaskLanes(const uint8_t* m) {
   int32_t v;
   std::memcpy(&v, m, 4);
   const __m128i z = _mm_setzero_si128();
-  __m128i c16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(v), z);  // c0 c1 c2 c3 as 16-bit
-  c32 = _mm_unpacklo_epi16(c16, z);
-  __m128i pairs = _mm_unpacklo_epi16(c16, c16);  // c0 c0 c1 c1 c2 c2 c3 c3
-  cLo = _mm_unpacklo_epi32(pairs, pairs);
-  cHi = _mm_unpackhi_epi32(pairs, pairs);
+  return _mm_unpacklo_epi16(_mm_unpacklo_epi8(_mm_cvtsi32_si128(v), z), z);
+}
+// Eight mask bytes, all zero.
+inline bool NoneSet8(const uint8_t* m) {
+  uint64_t v;
+  std::memcpy(&v, m, 8);
+  return v == 0;
 }
 
 void SCopy(uint32_t* d, const uint32_t* s, int n, bool useKey, uint32_t key) {
   if (!useKey) return GCopy(d, s, n, false, key);
   const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i sv = Load(s + i);
-    __m128i skip = _mm_cmpeq_epi32(sv, k);
-    if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
-    Store(d + i, Select(skip, Load(d + i), sv));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i s0 = Load(s + i), s1 = Load(s + i + 4);
+    const __m128i k0 = _mm_cmpeq_epi32(s0, k), k1 = _mm_cmpeq_epi32(s1, k);
+    Store(d + i, Select(k0, Load(d + i), s0));
+    Store(d + i + 4, Select(k1, Load(d + i + 4), s1));
   }
   GCopy(d + i, s + i, n - i, true, key);
 }
 void SAlpha(uint32_t* d, const uint32_t* s, int n, uint32_t a, bool useKey, uint32_t key) {
-  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(a));
-  const __m128i iw = _mm_set1_epi16(static_cast<int16_t>(255 - a));
-  const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
+  const Weights w = SameWeight(a), iw = Inverse(w);
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i sv = Load(s + i), dv = Load(d + i);
-    __m128i skip = _mm_cmpeq_epi32(sv, dv);
-    if (useKey) skip = _mm_or_si128(skip, _mm_cmpeq_epi32(sv, k));
-    if (_mm_movemask_epi8(skip) == 0xFFFF) continue;
-    Store(d + i, Select(skip, dv, BlendWI(dv, sv, w, w, iw, iw)));
+  if (useKey) {
+    const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i sv = Load(s + i), dv = Load(d + i);
+      const __m128i skip = _mm_or_si128(_mm_cmpeq_epi32(sv, dv), _mm_cmpeq_epi32(sv, k));
+      Store(d + i, Select(skip, dv, Blend(dv, sv, w, iw)));
+    }
+  } else {
+    for (; i + 8 <= n; i += 8) {
+      const __m128i s0 = Load(s + i), d0 = Load(d + i);
+      const __m128i s1 = Load(s + i + 4), d1 = Load(d + i + 4);
+      const __m128i b0 = Blend(d0, s0, w, iw), b1 = Blend(d1, s1, w, iw);
+      Store(d + i, Select(_mm_cmpeq_epi32(s0, d0), d0, b0));
+      Store(d + i + 4, Select(_mm_cmpeq_epi32(s1, d1), d1, b1));
+    }
   }
   GAlpha(d + i, s + i, n - i, a, useKey, key);
 }
 void SAdd(uint32_t* d, const uint32_t* s, int n, uint32_t kk, bool useKey, uint32_t key) {
-  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(kk));
-  const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
+  const Weights w = SameWeight(kk);
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i sv = Load(s + i), dv = Load(d + i);
-    __m128i r = AddW(dv, sv, w, w);
-    if (useKey) r = Select(_mm_cmpeq_epi32(sv, k), dv, r);
-    Store(d + i, r);
+  if (useKey) {
+    const __m128i k = _mm_set1_epi32(static_cast<int32_t>(key));
+    for (; i + 4 <= n; i += 4) {
+      const __m128i sv = Load(s + i), dv = Load(d + i);
+      Store(d + i, Select(_mm_cmpeq_epi32(sv, k), dv, Add(dv, sv, w)));
+    }
+  } else {
+    for (; i + 8 <= n; i += 8) {
+      const __m128i r0 = Add(Load(d + i), Load(s + i), w);
+      const __m128i r1 = Add(Load(d + i + 4), Load(s + i + 4), w);
+      Store(d + i, r0);
+      Store(d + i + 4, r1);
+    }
   }
   GAdd(d + i, s + i, n - i, kk, useKey, key);
 }
+// The masked family skips eight pixels at a time where the mask is clear (the common case
+// around a sprite); within a group every pixel is selected without branches.
 void SMask(uint32_t* d, const uint32_t* s, const uint8_t* m, int n) {
   const __m128i z = _mm_setzero_si128(), full = _mm_set1_epi32(255);
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i c32, cLo, cHi;
-    MaskLanes(m + i, c32, cLo, cHi);
-    __m128i zero = _mm_cmpeq_epi32(c32, z);
-    if (_mm_movemask_epi8(zero) == 0xFFFF) continue;
-    __m128i sv = Load(s + i), dv = Load(d + i);
-    __m128i r = Select(_mm_cmpeq_epi32(c32, full), sv, BlendW(dv, sv, cLo, cHi));
-    Store(d + i, Select(zero, dv, r));
+  for (; i + 8 <= n; i += 8) {
+    if (NoneSet8(m + i)) continue;
+    for (int j = i; j < i + 8; j += 4) {
+      const __m128i c = MaskLanes(m + j);
+      const Weights w = PixelWeights(c);
+      const __m128i sv = Load(s + j), dv = Load(d + j);
+      const __m128i r = Select(_mm_cmpeq_epi32(c, full), sv, Blend(dv, sv, w, Inverse(w)));
+      Store(d + j, Select(_mm_cmpeq_epi32(c, z), dv, r));
+    }
   }
   GMask(d + i, s + i, m + i, n - i);
 }
 void SMaskAlpha(uint32_t* d, const uint32_t* s, const uint8_t* m, int n, uint32_t a) {
-  const __m128i z = _mm_setzero_si128(), w = _mm_set1_epi16(static_cast<int16_t>(a));
+  const __m128i z = _mm_setzero_si128(), k = _mm_set1_epi16(static_cast<int16_t>(a));
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i c32, cLo, cHi;
-    MaskLanes(m + i, c32, cLo, cHi);
-    __m128i zero = _mm_cmpeq_epi32(c32, z);
-    if (_mm_movemask_epi8(zero) == 0xFFFF) continue;
-    cLo = _mm_srli_epi16(_mm_mullo_epi16(cLo, w), 8);
-    cHi = _mm_srli_epi16(_mm_mullo_epi16(cHi, w), 8);
-    __m128i sv = Load(s + i), dv = Load(d + i);
-    Store(d + i, Select(zero, dv, BlendW(dv, sv, cLo, cHi)));
+  for (; i + 8 <= n; i += 8) {
+    if (NoneSet8(m + i)) continue;
+    for (int j = i; j < i + 8; j += 4) {
+      const __m128i c = MaskLanes(m + j);
+      const Weights w = Scale(PixelWeights(c), k);
+      const __m128i sv = Load(s + j), dv = Load(d + j);
+      Store(d + j, Select(_mm_cmpeq_epi32(c, z), dv, Blend(dv, sv, w, Inverse(w))));
+    }
   }
   GMaskAlpha(d + i, s + i, m + i, n - i, a);
 }
-void SMaskAdd(uint32_t* d, const uint32_t* s, const uint8_t* m, int n, uint32_t k) {
-  const __m128i z = _mm_setzero_si128(), w = _mm_set1_epi16(static_cast<int16_t>(k));
+void SMaskAdd(uint32_t* d, const uint32_t* s, const uint8_t* m, int n, uint32_t kk) {
+  const __m128i z = _mm_setzero_si128(), k = _mm_set1_epi16(static_cast<int16_t>(kk));
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i c32, cLo, cHi;
-    MaskLanes(m + i, c32, cLo, cHi);
-    __m128i zero = _mm_cmpeq_epi32(c32, z);
-    if (_mm_movemask_epi8(zero) == 0xFFFF) continue;
-    cLo = _mm_srli_epi16(_mm_mullo_epi16(cLo, w), 8);
-    cHi = _mm_srli_epi16(_mm_mullo_epi16(cHi, w), 8);
-    __m128i sv = Load(s + i), dv = Load(d + i);
-    Store(d + i, Select(zero, dv, AddW(dv, sv, cLo, cHi)));
+  for (; i + 8 <= n; i += 8) {
+    if (NoneSet8(m + i)) continue;
+    for (int j = i; j < i + 8; j += 4) {
+      const __m128i c = MaskLanes(m + j);
+      const Weights w = Scale(PixelWeights(c), k);
+      const __m128i sv = Load(s + j), dv = Load(d + j);
+      Store(d + j, Select(_mm_cmpeq_epi32(c, z), dv, Add(dv, sv, w)));
+    }
   }
-  GMaskAdd(d + i, s + i, m + i, n - i, k);
+  GMaskAdd(d + i, s + i, m + i, n - i, kk);
 }
 void SFillAlpha(uint32_t* d, int n, uint32_t c, uint32_t a) {
-  const __m128i w = _mm_set1_epi16(static_cast<int16_t>(a));
+  const Weights w = SameWeight(a), iw = Inverse(w);
   const __m128i cv = _mm_set1_epi32(static_cast<int32_t>(c));
   int i = 0;
   for (; i + 4 <= n; i += 4)
-    Store(d + i, BlendW(Load(d + i), cv, w, w));
+    Store(d + i, Blend(Load(d + i), cv, w, iw));
   GFillAlpha(d + i, n - i, c, a);
 }
 void SAddRect(uint32_t* d, int n, uint32_t c) {
@@ -267,18 +303,17 @@ void SSubRect(uint32_t* d, int n, uint32_t c) {
   GSubRect(d + i, n - i, c);
 }
 void SFillMask(uint32_t* d, const uint8_t* m, int n, uint32_t c, uint32_t a) {
-  const __m128i z = _mm_setzero_si128(), w = _mm_set1_epi16(static_cast<int16_t>(a));
+  const __m128i z = _mm_setzero_si128(), k = _mm_set1_epi16(static_cast<int16_t>(a));
   const __m128i cv = _mm_set1_epi32(static_cast<int32_t>(c));
   int i = 0;
-  for (; i + 4 <= n; i += 4) {
-    __m128i c32, rLo, rHi;
-    MaskLanes(m + i, c32, rLo, rHi);
-    __m128i zero = _mm_cmpeq_epi32(c32, z);
-    if (_mm_movemask_epi8(zero) == 0xFFFF) continue;
-    rLo = _mm_srli_epi16(_mm_mullo_epi16(rLo, w), 8);
-    rHi = _mm_srli_epi16(_mm_mullo_epi16(rHi, w), 8);
-    __m128i dv = Load(d + i);
-    Store(d + i, Select(zero, dv, BlendW(dv, cv, rLo, rHi)));
+  for (; i + 8 <= n; i += 8) {
+    if (NoneSet8(m + i)) continue;
+    for (int j = i; j < i + 8; j += 4) {
+      const __m128i r = MaskLanes(m + j);
+      const Weights w = Scale(PixelWeights(r), k);
+      const __m128i dv = Load(d + j);
+      Store(d + j, Select(_mm_cmpeq_epi32(r, z), dv, Blend(dv, cv, w, Inverse(w))));
+    }
   }
   GFillMask(d + i, m + i, n - i, c, a);
 }

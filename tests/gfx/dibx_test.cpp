@@ -153,6 +153,51 @@ TEST(DibxStretch, ColumnChoiceAndFlips) {
   EXPECT_EQ(clipped.GetPixel(4, 0), N(2, 0));
 }
 
+// Stretching sample by sample: every destination pixel finds its own column and row.
+void StretchModel(TDIBX& dst, const Rect& dr, const TDIBX& src, const Rect& sr, bool flipV,
+                  bool flipH) {
+  const double stepX = double(sr.Width()) / dr.Width(), stepY = double(sr.Height()) / dr.Height();
+  const Rect cd = dr.Intersect(dst.ClipArea());
+  const int64_t fx = int64_t(stepX * 65536), fy = int64_t(stepY * 65536);
+  const int64_t startX = int64_t((cd.left - dr.left) * stepX * 65536);
+  const int64_t startY = int64_t((cd.top - dr.top) * stepY * 65536);
+  for (int y = cd.top; y < cd.bottom; ++y)
+    for (int x = cd.left; x < cd.right; ++x) {
+      const int64_t px = flipH ? int64_t{sr.right} * 65536 - startX - 1 - (x - cd.left) * fx
+                               : int64_t{sr.left} * 65536 + startX + (x - cd.left) * fx;
+      const int64_t py = flipV ? int64_t{sr.bottom} * 65536 - startY - 1 - (y - cd.top) * fy
+                               : int64_t{sr.top} * 65536 + startY + (y - cd.top) * fy;
+      const int64_t col = px >> 16, row = py >> 16;
+      if (col < sr.left || col >= sr.right || row < sr.top || row >= sr.bottom) continue;
+      if (!src.Bounds().Contains(int(col), int(row))) continue;
+      dst.SetPixel(x, y, src.GetPixel(int(col), int(row)));
+    }
+}
+
+TEST(DibxStretch, MatchesTheSampleBySampleModel) {
+  std::mt19937 rng(8);
+  auto r = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const TDIBX src = Numbered(13, 9);
+  int drawing = 0;
+  for (int round = 0; round < 300; ++round) {
+    TDIBX got(40, 30, 32), want(40, 30, 32);
+    if (r(0, 1)) {
+      const Rect clip{r(0, 20), r(0, 15), r(21, 40), r(16, 30)};
+      got.SetUpdateRect(clip);
+      want.SetUpdateRect(clip);
+    }
+    const Rect sr{r(-3, 6), r(-3, 4), r(7, 16), r(5, 12)};
+    const Rect dr{r(-10, 30), r(-10, 20), 0, 0};
+    const Rect d{dr.left, dr.top, dr.left + r(1, 60), dr.top + r(1, 45)};
+    const bool fv = r(0, 1), fh = r(0, 1);
+    got.StretchDraw(d, src, 255, sr, fv, fh);
+    StretchModel(want, d, src, sr, fv, fh);
+    ASSERT_EQ(got.Store(), want.Store()) << "round " << round;
+    drawing += got.Store() != TDIBX(40, 30, 32).Store();
+  }
+  EXPECT_GT(drawing, 150);
+}
+
 TEST(DibxStretch, HugeZoomDoesNotOverflow) {
   TDIBX src = Numbered(2, 2), dst(16, 16, 32);
   // A 2-pixel source over a 60000-pixel-wide rectangle; positions need more than 32 bits.
