@@ -32,7 +32,7 @@ TEST(TitleBuild, PacksPagesProjectAndFilesWithInstallData) {
 
   TVrFileCollection c;
   c.OpenArchive(d / "out/game.dat");
-  EXPECT_EQ(c.EntryCount(), 5);  // with its own install data
+  EXPECT_EQ(c.EntryCount(), 6);  // the five files and its own install data
   TKovaInstallSet carried;
   ASSERT_TRUE(carried.LoadFromBytes(c.ReadEntryBytes("install.dat"), "install.dat"));
   EXPECT_EQ(carried.complete, 1);
@@ -84,7 +84,7 @@ TEST(TitleBuild, EmbedsTheTitleInAPlayer) {
   EXPECT_EQ(std::string(out.end() - 2, out.end()), "kv");
   TVrFileCollection c;
   c.OpenArchive(d / "out/player");
-  EXPECT_EQ(c.EntryCount(), 5);
+  EXPECT_EQ(c.EntryCount(), 6);
   EXPECT_NO_THROW(c.ReadEntryBytes("main.ksb"));
 }
 
