@@ -25,7 +25,7 @@ test: asan
 fuzz-build: deps
 	cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-O1 \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DKOVA_FUZZ=ON $(CMAKE_FLAGS)
-	cmake --build build/fuzz -j $(JOBS)
+	cmake --build build/fuzz -j $(JOBS) --target fuzzers
 
 FUZZ_SECONDS ?= 60
 fuzz: fuzz-build
