@@ -27,6 +27,7 @@ struct QueuedEvent {
   std::vector<std::string> args;
   uint32_t sender = 0;
   int32_t level = 0;  // 0: pending; otherwise the nesting level of its running handler
+  uint8_t code = 0;   // property code of the handler that posted it (duplicate checks, saves)
 };
 
 // The scene's event queue as the interpreter sees it.
