@@ -74,7 +74,13 @@ void WriteTitle(const test::TempDir& dir) {
       .Add("Wait", {E(""), E("16"), E("")})
       .Add("Jump", {S("main.ksb"), I(6), E("TRUE")});
   PageBuilder click("click.ksb");
-  click.Add("Calc", {E("clicks = clicks + 1")})
+  // An empty property code is an error the interpreter reports and steps over; a missing
+  // variable, an empty name and an unknown object do nothing.
+  click.Add("SetProp", {E("\"a\""), E(""), E("1")})
+      .Add("GetProp", {E("\"a\""), E("3"), S("nosuch")})
+      .Add("ObjDel", {E("\"\"")})
+      .Add("SetProp", {E("\"ghost\""), E("8"), E("1")})
+      .Add("Calc", {E("clicks = clicks + 1")})
       .Add("SetProp", {E("\"a\""), E("8"), E("16711680")})
       .Add("GetProp", {E("\"a\""), E("3"), S("x")})
       .Add("ObjDel", {E("\"b\"")});
@@ -92,10 +98,11 @@ TEST(PlayScene, BoxesInputHandlersAndScreenshots) {
   dir.Write("input.txt", "# frame event args\n3 move 20 20\n4 ldown\n5 lup\n");
   const auto s2 = dir / "s2.png", s8 = dir / "s8.png", vars = dir / "v.json",
              log = dir / "events.txt", sceneJson = dir / "scene.json";
-  auto r = RunKova({"play", (dir / "t").string(), "--headless", "--frames", "8", "--input",
-                    (dir / "input.txt").string(), "--screenshot", "2:" + s2.string(),
-                    "--screenshot", "8:" + s8.string(), "--dump-vars", vars.string(), "--event-log",
-                    log.string(), "--dump-scene", "2:" + sceneJson.string()});
+  auto r =
+      RunKova({"play", (dir / "t").string(), "--headless", "--frames", "8", "--input",
+               (dir / "input.txt").string(), "--screenshot", "2:" + s2.string(), "--screenshot",
+               "8:" + s8.string(), "--dump-vars", vars.string(), "--event-log", log.string(),
+               "--dump-scene", "2:" + sceneJson.string(), "--trace", (dir / "trace.txt").string()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(Pixel(s2, 15, 15), 0xFF0000u);  // a: colour reference 255 is red
   EXPECT_EQ(Pixel(s2, 65, 45), 0x007F00u);  // b adds 255 * 128 / 256; PlusX is not applied
@@ -109,6 +116,7 @@ TEST(PlayScene, BoxesInputHandlersAndScreenshots) {
   EXPECT_NE(v.find("\"x\": 10"), std::string::npos) << v;
   EXPECT_NE(v.find("\"ins\": 1"), std::string::npos) << v;
   EXPECT_NE(v.find("\"bz\": 256"), std::string::npos) << v;  // unsupported zoom reads 256
+  EXPECT_NE(Read(dir / "trace.txt").find("プロパティ指定が不正です"), std::string::npos);
   const std::string l = Read(log);
   EXPECT_NE(l.find("3 post a 103 in.ksb\n"), std::string::npos) << l;
   EXPECT_NE(l.find("4 post a 36 click.ksb 10 10\n"), std::string::npos) << l;
