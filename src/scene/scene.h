@@ -146,7 +146,6 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   int32_t width_, height_;
   int activeIndex_ = 0;
   std::unique_ptr<TKovaBase> screens_[2];
-  uint32_t nextId_ = 1;
   std::vector<std::unique_ptr<TKovaObject>> objects_;
   std::unordered_map<uint32_t, TKovaObject*> byId_;
   std::unordered_map<std::string, int> names_;
