@@ -12,6 +12,13 @@
 #include "platform/discs.h"
 #include "platform/scripted_prompt.h"
 #include "platform/sdl_prompt.h"
+#include "gfx/codecs.h"
+#include "gfx/dibx.h"
+#include "platform/discs.h"
+#include "platform/scripted_prompt.h"
+#include "scene/scene.h"
+#include "scene/scene_commands.h"
+#include "scene/scene_dump.h"
 #include "script/project.h"
 #include "vfs/file_stream.h"
 
@@ -69,7 +76,58 @@ std::optional<long double> ParseDate(const std::string& text) {
   return day + time;
 }
 
+// The screen bitmap as a 24-bit picture, pixel for pixel.
+Bytes ScreenPng(const TDIBX& screen) {
+  TDIBSurface pic(screen.Width(), screen.Height(), 24);
+  for (int32_t y = 0; y < screen.Height(); ++y)
+    for (int32_t x = 0; x < screen.Width(); ++x)
+      pic.SetPixel(x, y, screen.GetPixel(x, y) & 0xFFFFFF);
+  return WritePng(pic);
+}
+
 }  // namespace
+
+std::vector<ScriptedInput> ParseScriptedInput(const std::string& text) {
+  std::vector<ScriptedInput> out;
+  size_t pos = 0;
+  for (int line = 1; pos < text.size(); ++line) {
+    size_t end = text.find('\n', pos);
+    if (end == std::string::npos) end = text.size();
+    std::string l = text.substr(pos, end - pos);
+    pos = end + 1;
+    if (!l.empty() && l.back() == '\r') l.pop_back();
+    if (l.find_first_not_of(" \t") == std::string::npos || l[l.find_first_not_of(" \t")] == '#')
+      continue;
+    auto fail = [&](const std::string& why) -> void {
+      throw Error("input line " + std::to_string(line) + ": " + why + ": " + l);
+    };
+    ScriptedInput in;
+    long long frame = 0;
+    char ev[32] = {}, arg1[32] = {};
+    int a = 0, b = 0;
+    const int n = std::sscanf(l.c_str(), "%lld %31s %31s %d", &frame, ev, arg1, &b);
+    if (n < 2 || frame < 1) fail("needs FRAME EVENT");
+    in.frame = frame;
+    in.event = ev;
+    const bool hasA = n >= 3 && std::sscanf(arg1, "%d", &a) == 1;
+    if (in.event == "move") {
+      if (!hasA || n < 4) fail("move needs X Y");
+      in.a = a, in.b = b;
+    } else if (in.event == "keydown" || in.event == "keyup") {
+      if (!hasA || a < 0 || a > 255) fail("needs a key code 0-255");
+      in.a = a;
+    } else if (in.event == "wheel") {
+      const std::string dir = n >= 3 ? arg1 : "";
+      if (dir != "up" && dir != "down") fail("wheel needs up or down");
+      in.a = dir == "up" ? 1 : -1;
+    } else if (in.event != "ldown" && in.event != "lup" && in.event != "rdown" &&
+               in.event != "rup" && in.event != "deactivate" && in.event != "activate") {
+      fail("unknown event");
+    }
+    out.push_back(in);
+  }
+  return out;
+}
 
 std::string VariablesJson(const TParamCollection& vars) {
   std::string out = "{";
@@ -126,8 +184,31 @@ int RunPlayer(const PlayerOptions& o) {
   TSysFuncMan funcs;
   funcs.SetRandomSeed(o.seed);
   funcs.SetFileAccess(&files);
-  SimpleEventQueue events;
-  SceneLink scene;
+  RegisterSceneCommands(CommandFactory::Instance());
+  TKovaBaseList scene(640, 480);
+  RegisterSceneFunctions(funcs, scene);
+  std::vector<ScriptedInput> input;
+  if (!o.inputFile.empty()) {
+    std::ifstream f(o.inputFile, std::ios::binary);
+    if (!f) throw Error("cannot read " + o.inputFile.string());
+    input = ParseScriptedInput(std::string(std::istreambuf_iterator<char>(f), {}));
+  }
+  std::FILE* eventOut = nullptr;
+  if (!o.eventLog.empty()) {
+    eventOut = std::fopen(o.eventLog.c_str(), "w");
+    if (!eventOut) throw Error("cannot write " + o.eventLog.string());
+  }
+  Closer closeEvents{eventOut};
+  int64_t frame = 0;
+  if (eventOut)
+    scene.Events().SetObserver([&](const char* what, const QueuedEvent& e) {
+      std::string line = std::to_string(frame) + " " + what + " " +
+                         cp932::ToUtf8(scene.ObjectName(e.sender)) + " " + std::to_string(e.code) +
+                         " " + cp932::ToUtf8(e.handler);
+      for (const std::string& a : e.args)
+        line += " " + cp932::ToUtf8(a);
+      std::fprintf(eventOut, "%s\n", line.c_str());
+    });
 
   // Registration fixes the search order: memory first, then the title's archives.
   files.AddArchive("");
@@ -155,12 +236,18 @@ int RunPlayer(const PlayerOptions& o) {
       if (DiskFolder(f).Exists("game.dat")) files.AddArchive(*DiskFolder(f).Resolve("game.dat"));
   }
 
-  TProject project(files, vars, funcs, events, scene, clock, trace, po);
+  TProject project(files, vars, funcs, scene.Events(), scene, clock, trace, po);
   if (project.Failed()) {
     std::fprintf(stderr, "kova play: %s\n", project.FailureMessage().c_str());
     return 1;
   }
   sysVars.Attach(project.CallMan(), &project.File());
+  const int32_t width = project.File().screenWidth > 0 ? project.File().screenWidth : 640;
+  const int32_t height = project.File().screenHeight > 0 ? project.File().screenHeight : 480;
+  scene.SetSize(width, height);
+  TDIBX screen(width, height, 32);
+  bool active = true;
+  size_t nextInput = 0;
 
   auto dumpVars = [&](const fs::path& p) {
     const std::string json = VariablesJson(vars);
@@ -171,7 +258,6 @@ int RunPlayer(const PlayerOptions& o) {
   // frame longer than 3000 ms counts as none, and frames are padded to the frame period.
   constexpr int32_t kFramePeriod = 16;
   uint64_t last = o.headless ? 0 : MonotonicMs();
-  int64_t frame = 0;
   while (!clock.terminating && (!o.frames || frame < *o.frames)) {
     ++frame;
     int32_t delta = o.stepMs;
@@ -186,14 +272,44 @@ int RunPlayer(const PlayerOptions& o) {
     ++clock.frameCount;
     files.Locks().AgeLocks(clock.frameDelta);
     files.Locks().FlushDeleteList();
+    InputFrame in;
+    for (; nextInput < input.size() && input[nextInput].frame <= frame; ++nextInput) {
+      const ScriptedInput& e = input[nextInput];
+      if (e.frame < frame) continue;
+      if (e.event == "move") {
+        in.hasMouse = true, in.mouseX = e.a, in.mouseY = e.b;
+      } else if (e.event == "ldown" || e.event == "lup") {
+        in.buttons.emplace_back(0, e.event == "ldown");
+      } else if (e.event == "rdown" || e.event == "rup") {
+        in.buttons.emplace_back(1, e.event == "rdown");
+      } else if (e.event == "wheel") {
+        in.wheel = e.a;
+      } else if (e.event == "keydown" || e.event == "keyup") {
+        in.keys.emplace_back(e.a, e.event == "keydown");
+      } else if (e.event == "deactivate") {
+        active = false;
+        scene.ClearKeys();
+      } else if (e.event == "activate") {
+        active = true;
+      }
+    }
+    in.active = active;
+    scene.ProcessInput(in, clock.frameDelta);
     project.RunFrame();
     project.ProcessPending();
+    scene.Update();
+    scene.Draw(screen);
+    scene.ClearDirty();
     for (const auto& [at, path] : o.dumpVarsAt)
       if (at == frame) dumpVars(path);
     if (!o.headless && project.File().frameSleep) {
       const uint64_t spent = MonotonicMs() - last;
       if (spent < kFramePeriod) SleepMs(static_cast<uint32_t>(kFramePeriod - spent));
     }
+    for (const auto& [at, path] : o.screenshots)
+      if (at == frame) WriteFileAtomic(path, ScreenPng(screen));
+    for (const auto& [at, path] : o.dumpSceneAt)
+      if (at == frame) WriteFileAtomic(path, AsBytes(SceneJson(scene)));
   }
   project.RunExitPage();
   if (!o.dumpVarsAtExit.empty()) dumpVars(o.dumpVarsAtExit);

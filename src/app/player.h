@@ -26,7 +26,20 @@ struct PlayerOptions {
   std::vector<std::filesystem::path> discRoots;
   uint32_t seed = 0;
   std::string date = "2000-01-01T00:00:00";  // the clock date functions read, headless
+  std::filesystem::path inputFile;           // scripted input: FRAME EVENT [ARGS] per line
+  std::vector<std::pair<int64_t, std::filesystem::path>> screenshots;  // after frame N, PNG
+  std::vector<std::pair<int64_t, std::filesystem::path>> dumpSceneAt;  // after frame N, JSON
+  std::filesystem::path eventLog;
 };
+
+// One line of scripted input, applied before the input phase of its frame.
+struct ScriptedInput {
+  int64_t frame = 0;
+  std::string event;  // move ldown lup rdown rup wheel keydown keyup deactivate activate
+  int32_t a = 0, b = 0;
+};
+// Parses the scripted input text; errors name the line.
+std::vector<ScriptedInput> ParseScriptedInput(const std::string& text);
 
 // Plays a title; returns the process exit code (0 after Terminate or the frame limit).
 int RunPlayer(const PlayerOptions& options);

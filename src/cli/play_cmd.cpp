@@ -17,6 +17,9 @@ constexpr const char* kUsage =
     "usage: kova play [DIR...] [--headless] [--frames N] [--step MS] [--trace FILE]\n"
     "                 [--dump-vars FILE] [--dump-vars FRAME:FILE]... [--answer ok|cancel]...\n"
     "                 [--disc-root DIR]... [--seed N] [--date YYYY-MM-DDTHH:MM:SS]\n"
+    "                 [--input FILE] [--screenshot FRAME:FILE.png]... [--dump-scene "
+    "FRAME:FILE]...\n"
+    "                 [--event-log FILE]\n"
     "\n"
     "Plays a title. DIR... are the title's folders (each may hold a game.dat; the first is also\n"
     "where save.dat lives). Without one the player looks beside itself and in the title\n"
@@ -25,7 +28,13 @@ constexpr const char* kUsage =
     "  --frames N     stop after N frames\n"
     "  --trace FILE   write every executed command to FILE\n"
     "  --dump-vars    write the variables as JSON at exit (FILE) or after frame FRAME\n"
-    "  --answer       answers to the player's questions in order (then Cancel, OK, ...)";
+    "  --answer       answers to the player's questions in order (then Cancel, OK, ...)\n"
+    "  --input FILE   scripted input, one 'FRAME EVENT [ARGS]' per line: move X Y, ldown, lup,\n"
+    "                 rdown, rup, wheel up|down, keydown VK, keyup VK, deactivate, activate\n"
+    "  --screenshot   the screen after frame FRAME as a PNG\n"
+    "  --dump-scene   the scene objects and their properties as JSON after frame FRAME\n"
+    "  --event-log    one line per queued event: frame, post/done/drop, sender, code, handler,\n"
+    "                 arguments";
 
 int64_t Number(const std::string& text, const char* what, int64_t min, int64_t max) {
   try {
@@ -64,6 +73,20 @@ int RunPlay(std::span<char* const> argv) {
     else
       o.dumpVarsAtExit = d;
   }
+  auto framed = [&](const char* name) {
+    std::vector<std::pair<int64_t, fs::path>> out;
+    for (const std::string& d : args.Options(name)) {
+      const size_t colon = d.find(':');
+      if (colon == std::string::npos || colon == 0 || colon + 1 == d.size())
+        throw UsageError(std::string("--") + name + " needs FRAME:FILE");
+      out.emplace_back(Number(d.substr(0, colon), name, 0, INT64_MAX), d.substr(colon + 1));
+    }
+    return out;
+  };
+  o.screenshots = framed("screenshot");
+  o.dumpSceneAt = framed("dump-scene");
+  if (auto f = args.Option("input")) o.inputFile = *f;
+  if (auto f = args.Option("event-log")) o.eventLog = *f;
   for (const std::string& a : args.Options("answer")) {
     if (a == "ok")
       o.answers.push_back(PromptAnswer::kOk);

@@ -1,0 +1,26 @@
+// The box: a filled and optionally framed rectangle, opaque, blended or additive.
+#pragma once
+
+#include "scene/object.h"
+
+namespace kova {
+
+class TKovaBox : public TKovaControl {
+ public:
+  using TKovaControl::TKovaControl;
+  int GetCompoType() const override { return LT_BOX; }
+  PropValue GetProp(int code) override;
+  void SetProp(int code, const PropValue& v) override;
+  bool IsPaused() const override { return paused_; }
+  const std::string& OnIdle() const override { return onIdle_; }
+  void Draw(TCustomDIBX& target) override;
+  void SaveToStream(ByteWriter& w) const override;
+  void LoadFromStream(ByteReader& r, int version, int depth) override;
+
+ private:
+  int32_t borderWidth_ = 0, borderColor_ = -1, alpha_ = 255;
+  std::string onIdle_, source_, onPlayEnd_;
+  bool repeat_ = false, autoScrap_ = false, paused_ = false;
+};
+
+}  // namespace kova

@@ -1,0 +1,163 @@
+// The scene root: two full-screen layers, the registry of every object, deferred deletion, the
+// event queue, input state, focus, and the per-frame input, update and draw phases.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "common/clip_list.h"
+#include "gfx/dibx.h"
+#include "scene/object.h"
+
+namespace kova {
+
+// One of the two full-screen layers.
+class TKovaBase : public TKovaControl {
+ public:
+  TKovaBase(TKovaBaseList* owner, int index);
+  bool IsScreen() const override { return true; }
+  bool IsVisible() const override { return visible_; }
+  void SetParent(TKovaControl*) override {}
+  void SetName(const std::string&) override {}
+  void ChildInvalidated(const Rect& r) override { AddDirtyRect(r); }
+  int Index() const { return index_; }
+
+  void AddDirtyRect(const Rect& r);
+  TClipList& DirtyRects() { return dirty_; }
+  void AddFullDirty() { AddDirtyRect({0, 0, width_, height_}); }
+  // Repaints every dirty rectangle into the target.
+  void DrawDirty(TCustomDIBX& target);
+  TDIBX& Surface() { return surface_; }
+  void SetSize(int32_t w, int32_t h);
+
+  // Mouse state of this layer.
+  int32_t mouseX = 0, mouseY = 0;
+  bool leftPressNew = false, leftClick = false, rightPressNew = false, rightClick = false;
+  bool leftHeld = false, rightHeld = false, moved = false;
+  uint8_t capture = 0;  // kCaptureLeft | kCaptureRight
+  uint32_t hover = 0;   // object id
+  bool wheelDownNew = false, wheelDown = false, wheelUpNew = false, wheelUp = false;
+  std::string cursorFile;
+  static constexpr uint8_t kCaptureLeft = 4, kCaptureRight = 8;
+
+ private:
+  int index_;
+  TClipList dirty_;
+  TDIBX surface_;
+};
+
+// What the shell saw since the last frame; the scene latches it in its input phase.
+struct InputFrame {
+  bool active = true;
+  bool hasMouse = false;
+  int32_t mouseX = 0, mouseY = 0;
+  std::vector<std::pair<int, bool>> buttons;  // (0 left / 1 right, down)
+  int wheel = 0;                              // >0 up, <0 down
+  std::vector<std::pair<int, bool>> keys;     // (virtual-key code, down); OS repeats removed
+};
+
+class TKovaBaseList : public TKovaComponent, public SceneLink {
+ public:
+  static constexpr int32_t kRepeatDelay = 300, kRepeatInterval = 50;
+
+  TKovaBaseList(int32_t width, int32_t height);
+  ~TKovaBaseList() override;
+
+  TKovaBase& GetScreen(int i) { return *screens_[i & 1]; }
+  TKovaBase& ActiveScreen() { return *screens_[activeIndex_]; }
+  int ActiveIndex() const { return activeIndex_; }
+  int32_t SceneWidth() const { return width_; }
+  int32_t SceneHeight() const { return height_; }
+  void SetSize(int32_t w, int32_t h);
+  TTimerList& Events() { return events_; }
+
+  // ---- Registry ----
+  uint32_t RegisterObject(std::unique_ptr<TKovaObject> obj);
+  TKovaObject* Get(uint32_t id) const;
+  bool IsRegistered(uint32_t id) const { return Get(id) != nullptr; }
+  int GetObjectCount() const { return static_cast<int>(objects_.size()); }
+  TKovaObject* GetObject(int i) const { return objects_[i].get(); }
+  int IndexOfName(const std::string& name) const;
+  std::string UniqueName(const std::string& prefix) const;
+  bool IsPending(const TKovaObject* o) const;
+  void MarkPending(TKovaObject* o);
+  TKovaObject* FindObjectByName(const std::string& name);
+  TKovaControl* FindParent(const std::string& name);
+  // A new registered object of the type (nil for codes that name no class); no parent.
+  TKovaObject* CreateByType(int type);
+  template <typename T, typename... A>
+  T* Make(A&&... a) {
+    auto o = std::make_unique<T>(this, std::forward<A>(a)...);
+    T* raw = o.get();
+    Adopt(std::move(o));
+    return raw;
+  }
+  // Deletes now: children first, then the object leaves its parent and the registry.
+  void DeleteObject(TKovaObject* o);
+
+  // ---- Frame phases ----
+  void ProcessInput(const InputFrame& in, int32_t deltaMs);
+  // Always false: the scene itself is never deleted by its update.
+  bool Update() override;
+  // Repaints the dirty areas; the active screen paints into the display.
+  void Draw(TCustomDIBX& display);
+  // Swaps the screens without a transition and repaints both.
+  void Flip();
+  void ClearDirty();
+
+  // ---- Focus and keys ----
+  TKovaControl* Focus() const;
+  void SetFocus(TKovaControl* c);
+  void RequestRefocus() { refocus_ = true; }
+  bool RefocusRequested() const { return refocus_; }
+  // Sets the focus without focus events.
+  void SetFocusQuiet(TKovaControl* c) { focus_ = c ? c->Id() : 0; }
+  bool IsKeyDown(int code) const { return code >= 0 && code < 256 && keyDown_[code]; }
+  bool WasKeyPressed(int code) const { return code >= 0 && code < 256 && keyPressed_[code]; }
+  bool WasKeyTriggered(int code) const { return code >= 0 && code < 256 && keyTriggered_[code]; }
+  void KeyEvent(int code, bool down);
+  void ClearKeys();
+
+  // ---- Persistence ----
+  void SaveToStream(ByteWriter& w) const override;
+  // Reads into a fresh scene and takes it over only when the whole record is sound.
+  void LoadFromStream(ByteReader& r, int version, int depth) override;
+  void Reset() override;
+
+  // ---- SceneLink ----
+  std::string ObjectName(uint32_t id) override;
+  uint32_t FindObject(std::string_view name) override;
+
+  // Forgets an object that is going away (hover, focus, queue).
+  void Forget(TKovaObject* o);
+  // Keeps the name index in step with every name change of a registered object.
+  void NameChanged(const std::string& from, const std::string& to);
+
+ private:
+  void Adopt(std::unique_ptr<TKovaObject> o);
+  void MouseDispatch(TKovaBase& s);
+  void TakeOver(TKovaBaseList& other);
+  void MakeScreens();
+
+  int32_t width_, height_;
+  int activeIndex_ = 0;
+  std::unique_ptr<TKovaBase> screens_[2];
+  std::vector<std::unique_ptr<TKovaObject>> objects_;
+  std::unordered_map<uint32_t, TKovaObject*> byId_;
+  std::unordered_map<std::string, int> names_;
+  std::vector<uint32_t> pending_;
+  std::vector<uint32_t>* updateVisit_ = nullptr;  // objects the running update still visits
+  TTimerList events_;
+  uint32_t focus_ = 0;
+  bool refocus_ = true;
+  std::array<uint8_t, 256> keyDown_{}, keyPressAccum_{}, keyPressed_{}, keyTrigger_{},
+      keyTriggered_{};
+  std::array<int32_t, 256> keyRepeat_{};
+  bool keyDownHappened_ = false, keyUpHappened_ = false, keyRepeatHappened_ = false;
+};
+
+}  // namespace kova
