@@ -3,6 +3,7 @@
 #include <map>
 #include <vector>
 
+#include "scene/props.h"
 #include "script/command_schema.h"
 
 namespace kova::authoring {
@@ -12,7 +13,15 @@ struct PropertyKeys::Impl {
   std::vector<std::string> byCode = std::vector<std::string>(kPropertyCount);
 };
 
-PropertyKeys::PropertyKeys() : impl_(new Impl) {}
+PropertyKeys::PropertyKeys() : impl_(new Impl) {
+  // The catalogue's names: "PR_LEFT" is written "left".
+  for (int code = 0; code < kPropertyCount; ++code) {
+    std::string name = PropInfoOf(code).name;
+    if (name.rfind("PR_", 0) == 0) name.erase(0, 3);
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    Register(std::move(name), code);
+  }
+}
 
 PropertyKeys& PropertyKeys::Instance() {
   static PropertyKeys* keys = new PropertyKeys();
