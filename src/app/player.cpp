@@ -8,14 +8,13 @@
 #include "common/cp932.h"
 #include "expr/convert.h"
 #include "expr/datetime.h"
+#include "gfx/codecs.h"
+#include "gfx/dibx.h"
 #include "platform/clock.h"
 #include "platform/discs.h"
 #include "platform/scripted_prompt.h"
 #include "platform/sdl_prompt.h"
-#include "gfx/codecs.h"
-#include "gfx/dibx.h"
-#include "platform/discs.h"
-#include "platform/scripted_prompt.h"
+#include "platform/sdl_window.h"
 #include "scene/scene.h"
 #include "scene/scene_commands.h"
 #include "scene/scene_dump.h"
@@ -247,6 +246,16 @@ int RunPlayer(const PlayerOptions& o) {
   scene.SetSize(width, height);
   TDIBX screen(width, height, 32);
   bool active = true;
+  // A desktop window when one can be opened; otherwise the run goes on headless.
+  std::unique_ptr<SdlWindow> window;
+  if (!o.headless) {
+    try {
+      window = std::make_unique<SdlWindow>(cp932::ToUtf8(project.File().title), width, height);
+    } catch (const Error& e) {
+      std::fprintf(stderr, "kova play: %s; playing without a window\n", e.what());
+    }
+  }
+  bool firstPresent = true;
   size_t nextInput = 0;
 
   auto dumpVars = [&](const fs::path& p) {
@@ -293,12 +302,59 @@ int RunPlayer(const PlayerOptions& o) {
         active = true;
       }
     }
+    if (window) {
+      for (const InputEvent& e : window->Poll()) {
+        switch (e.kind) {
+          case InputEvent::kMove:
+            in.hasMouse = true, in.mouseX = e.x, in.mouseY = e.y;
+            break;
+          case InputEvent::kButtonDown:
+          case InputEvent::kButtonUp:
+            if (e.button <= 2) {
+              in.hasMouse = true, in.mouseX = e.x, in.mouseY = e.y;
+              in.buttons.emplace_back(e.button - 1, e.kind == InputEvent::kButtonDown);
+            }
+            break;
+          case InputEvent::kWheel:
+            in.wheel = e.wheel;
+            break;
+          case InputEvent::kKeyDown:
+            in.keys.emplace_back(e.vk, true);
+            break;
+          case InputEvent::kKeyUp:
+            in.keys.emplace_back(e.vk, false);
+            break;
+          case InputEvent::kActivate:
+            active = true;
+            break;
+          case InputEvent::kDeactivate:
+            active = false;
+            scene.ClearKeys();
+            break;
+          case InputEvent::kClose: {
+            const std::string& title = project.File().title;
+            const std::string question = cp932::FromUtf8("「").value_or("") + title +
+                                         cp932::FromUtf8("」を終了しますか？").value_or("");
+            if (prompt.Ask(question, title, PromptIcon::kQuestion, PromptButtons::kOkCancel) ==
+                PromptAnswer::kOk)
+              clock.terminating = true;
+            break;
+          }
+        }
+      }
+    }
     in.active = active;
     scene.ProcessInput(in, clock.frameDelta);
     project.RunFrame();
     project.ProcessPending();
     scene.Update();
     scene.Draw(screen);
+    if (window) {
+      std::vector<Rect> dirty = scene.ActiveScreen().DirtyRects().Rects();
+      if (firstPresent) dirty = {{0, 0, width, height}}, firstPresent = false;
+      window->Present([&](int32_t y) { return reinterpret_cast<const uint32_t*>(screen.Row(y)); },
+                      dirty);
+    }
     scene.ClearDirty();
     for (const auto& [at, path] : o.dumpVarsAt)
       if (at == frame) dumpVars(path);

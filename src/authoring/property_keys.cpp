@@ -18,7 +18,8 @@ PropertyKeys::PropertyKeys() : impl_(new Impl) {
   for (int code = 0; code < kPropertyCount; ++code) {
     std::string name = PropInfoOf(code).name;
     if (name.rfind("PR_", 0) == 0) name.erase(0, 3);
-    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    for (char& c : name)
+      c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     Register(std::move(name), code);
   }
 }

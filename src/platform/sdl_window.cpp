@@ -3,6 +3,7 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <cstring>
 
 #include "common/error.h"
 #include "platform/keys.h"
@@ -61,14 +62,20 @@ void SdlWindow::DrawDock() {
   }
 }
 
-void SdlWindow::Present(const uint32_t* pixels, int stride, const std::vector<Rect>& dirty) {
+void SdlWindow::Present(const std::function<const uint32_t*(int32_t)>& rowOf,
+                        const std::vector<Rect>& dirty) {
   bool uploaded = false;
   for (const Rect& d : dirty) {
     const Rect r = d.Intersect({0, 0, width_, height_});
     if (r.Empty()) continue;
     const SDL_Rect sr{r.left, r.top, r.Width(), r.Height()};
-    SDL_UpdateTexture(texture_, &sr, pixels + static_cast<size_t>(r.top) * stride + r.left,
-                      stride * 4);
+    void* out = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, &sr, &out, &pitch) != 0) continue;
+    for (int32_t y = r.top; y < r.bottom; ++y)
+      std::memcpy(static_cast<uint8_t*>(out) + static_cast<size_t>(y - r.top) * pitch,
+                  rowOf(y) + r.left, static_cast<size_t>(r.Width()) * 4);
+    SDL_UnlockTexture(texture_);
     uploaded = true;
   }
   if (uploaded) ++presents_;

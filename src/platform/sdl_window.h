@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,8 +45,10 @@ class SdlWindow {
   SdlWindow(const SdlWindow&) = delete;
   SdlWindow& operator=(const SdlWindow&) = delete;
 
-  // Uploads the given rectangles of a 0x00RRGGBB picture of the title's size and shows it.
-  void Present(const uint32_t* pixels, int stridePixels, const std::vector<Rect>& dirty);
+  // Uploads the given rectangles of a 0x00RRGGBB picture of the title's size and shows it;
+  // `rowOf(y)` gives row y of the picture.
+  void Present(const std::function<const uint32_t*(int32_t)>& rowOf,
+               const std::vector<Rect>& dirty);
   // Everything that happened since the last call. Key repeats of the desktop are dropped;
   // Alt+Enter and the dock's switch button toggle full screen here.
   std::vector<InputEvent> Poll();
