@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "common/cp932.h"
+#include "common/json.h"
 #include "expr/convert.h"
 #include "expr/datetime.h"
 #include "gfx/codecs.h"
@@ -28,20 +29,7 @@ namespace fs = std::filesystem;
 namespace {
 
 void JsonString(std::string& out, const std::string& utf8) {
-  out += '"';
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
+  AppendJsonString(out, utf8);
 }
 
 void JsonElement(std::string& out, const TCustomParam& v, int i) {

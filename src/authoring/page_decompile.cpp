@@ -9,6 +9,7 @@
 #include "authoring/property_keys.h"
 #include "authoring/source_syntax.h"
 #include "common/cp932.h"
+#include "common/json.h"
 #include "expr/convert.h"
 #include "expr/sysfunc.h"
 
@@ -336,20 +337,7 @@ std::string Writer::Run() {
 }
 
 void JsonString(std::string& out, std::string_view utf8) {
-  out += '"';
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
+  AppendJsonString(out, utf8);
 }
 
 }  // namespace

@@ -3,27 +3,16 @@
 #include <cstdio>
 
 #include "common/cp932.h"
+#include "common/json.h"
 #include "expr/convert.h"
 #include "scene/scene.h"
 
 namespace kova {
 namespace {
 
+// Names and texts of the scene are CP932.
 void JsonString(std::string& out, const std::string& cp932) {
-  out += '"';
-  for (unsigned char c : cp932::ToUtf8(cp932)) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  out += '"';
+  AppendJsonString(out, cp932::ToUtf8(cp932));
 }
 
 void JsonValue(std::string& out, const PropValue& v) {
