@@ -19,6 +19,7 @@
 #include "scene/scene.h"
 #include "scene/scene_commands.h"
 #include "scene/scene_dump.h"
+#include "scene/scene_sysvars.h"
 #include "script/project.h"
 #include "vfs/file_stream.h"
 
@@ -166,13 +167,13 @@ int RunPlayer(const PlayerOptions& o) {
   MountedDiscs discs(o.discRoots);
   TVrFileManager files(prompt, discs);
   ShellClock clock;
-  ScriptSysVars sysVars(clock, *date);
+  TKovaBaseList scene(640, 480);
+  SceneSysVars sysVars(clock, *date, scene);
   TParamCollection vars(&sysVars);
   TSysFuncMan funcs;
   funcs.SetRandomSeed(o.seed);
   funcs.SetFileAccess(&files);
   RegisterSceneCommands(CommandFactory::Instance());
-  TKovaBaseList scene(640, 480);
   RegisterSceneFunctions(funcs, scene);
   std::vector<ScriptedInput> input;
   if (!o.inputFile.empty()) {

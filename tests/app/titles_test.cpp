@@ -126,3 +126,48 @@ TEST(Titles, PlayAsWritten) {
 
 }  // namespace
 }  // namespace kova
+
+namespace kova {
+namespace {
+
+// Mouse, wheel and keys reach scripts through the system variables of the current screen.
+TEST(Titles, InputSystemVariables) {
+  test::TempDir dir;
+  dir.Write("src/kova.kps", kProject);
+  dir.Write("src/main.kss",
+            "VarNew name=\"mx\" type=int init={0} scope=global\n"
+            "VarNew name=\"my\" type=int init={0} scope=global\n"
+            "VarNew name=\"pushes\" type=int init={0} scope=global\n"
+            "VarNew name=\"clicks\" type=int init={0} scope=global\n"
+            "VarNew name=\"akey\" type=int init={0} scope=global\n"
+            "VarNew name=\"wheel\" type=int init={0} scope=global\n"
+            "Label name=\"top\"\n"
+            "Calc expr={mx = @MouseX}\n"
+            "Calc expr={my = @MouseY}\n"
+            "If cond={@LPush}\n"
+            "  Calc expr={pushes = pushes + 1}\n"
+            "If cond={@LClick}\n"
+            "  Calc expr={clicks = clicks + 1}\n"
+            "If cond={@KeyClick[65]}\n"
+            "  Calc expr={akey = akey + 1}\n"
+            "If cond={@KeyPush[257]}\n"
+            "  Calc expr={wheel = wheel + 1}\n"
+            "DoEvent\n"
+            "Jump index=:top\n");
+  dir.Write("input.txt", "2 move 30 40\n3 ldown\n5 lup\n6 keydown 65\n7 keyup 65\n8 wheel up\n");
+  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
+  PlayerOptions o;
+  o.folders = {dir / "out"};
+  o.headless = true;
+  o.frames = 10;
+  o.inputFile = dir / "input.txt";
+  o.dumpVarsAtExit = dir / "vars.json";
+  ASSERT_EQ(RunPlayer(o), 0);
+  const Bytes b = test::ReadFileBytes(dir / "vars.json");
+  EXPECT_EQ(std::string(b.begin(), b.end()),
+            "{\n  \"mx\": 30,\n  \"my\": 40,\n  \"pushes\": 2,\n  \"clicks\": 1,\n  \"akey\": 1,\n"
+            "  \"wheel\": 1\n}\n");
+}
+
+}  // namespace
+}  // namespace kova

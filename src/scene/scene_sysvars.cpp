@@ -1,0 +1,59 @@
+#include "scene/scene_sysvars.h"
+
+namespace kova {
+
+int32_t SceneSysVars::ReadInt(int index) {
+  TKovaBase& s = scene_.ActiveScreen();
+  switch (index) {
+    case kSysLClick:
+      return s.leftClick;
+    case kSysRClick:
+      return s.rightClick;
+    case kSysLPush:
+      return s.leftHeld;
+    case kSysRPush:
+      return s.rightHeld;
+    case kSysMouseX:
+      return s.mouseX;
+    case kSysMouseY:
+      return s.mouseY;
+    case kSysWheelDown:
+      return s.wheelDown;
+    case kSysWheelUp:
+      return s.wheelUp;
+    default:
+      return ScriptSysVars::ReadInt(index);
+  }
+}
+
+void SceneSysVars::WriteInt(int index, int32_t v) {
+  TKovaBase& s = scene_.ActiveScreen();
+  switch (index) {
+    case kSysLClick:
+      s.leftClick = v != 0;
+      break;
+    case kSysRClick:
+      s.rightClick = v != 0;
+      break;
+    default:
+      ScriptSysVars::WriteInt(index, v);
+  }
+}
+
+bool SceneSysVars::KeyState(int index, int k) {
+  TKovaBase& s = scene_.ActiveScreen();
+  if (k == 256) return s.wheelDown;
+  if (k == 257) return s.wheelUp;
+  switch (index) {
+    case kSysKeyPush:
+      return scene_.IsKeyDown(k);
+    case kSysKeyClick:
+      return scene_.WasKeyPressed(k);
+    case kSysKeyRepeat:
+      return scene_.WasKeyTriggered(k);
+    default:
+      return false;
+  }
+}
+
+}  // namespace kova

@@ -1,0 +1,23 @@
+// The system variables that read the scene: mouse, wheel and keys of the current screen.
+#pragma once
+
+#include "scene/scene.h"
+#include "script/project.h"
+
+namespace kova {
+
+class SceneSysVars : public ScriptSysVars {
+ public:
+  SceneSysVars(ShellClock& clock, long double startDate, TKovaBaseList& scene)
+      : ScriptSysVars(clock, startDate), scene_(scene) {}
+
+  int32_t ReadInt(int index) override;
+  void WriteInt(int index, int32_t v) override;
+  // @KeyPush, @KeyClick, @KeyRepeat: keys 0..255, then 256 wheel down and 257 wheel up.
+  bool KeyState(int index, int k) override;
+
+ private:
+  TKovaBaseList& scene_;
+};
+
+}  // namespace kova
