@@ -13,6 +13,7 @@
 #include "gfx/dibx.h"
 #include "platform/clock.h"
 #include "platform/discs.h"
+#include "platform/instance_lock.h"
 #include "platform/scripted_prompt.h"
 #include "platform/sdl_prompt.h"
 #include "platform/sdl_window.h"
@@ -159,6 +160,18 @@ int RunPlayer(const PlayerOptions& o) {
 
   const auto date = ParseDate(o.date);
   if (!date) throw Error("--date needs YYYY-MM-DDTHH:MM:SS, not " + o.date);
+
+  // One player per title folder (the first folder named, else the program's own folder).
+  InstanceLock lock;
+  {
+    std::error_code ec;
+    const fs::path folder = o.folders.empty() ? o.exePath.parent_path() : o.folders.front();
+    const fs::path canonical = fs::weakly_canonical(fs::absolute(folder, ec), ec);
+    if (!lock.Acquire(InstanceLock::KeyOf((ec ? folder : canonical).string()))) {
+      std::fprintf(stderr, "kova play: another player is already running %s\n", folder.c_str());
+      return kExitAlreadyRunning;
+    }
+  }
 
   // Questions go to message boxes on a desktop, else to the scripted answers.
   ScriptedPrompt scripted(std::deque<PromptAnswer>(o.answers.begin(), o.answers.end()), stderr);

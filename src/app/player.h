@@ -41,6 +41,9 @@ struct ScriptedInput {
 // Parses the scripted input text; errors name the line.
 std::vector<ScriptedInput> ParseScriptedInput(const std::string& text);
 
+// The exit code of a player started while another one runs the same title folder.
+inline constexpr int kExitAlreadyRunning = 3;
+
 // Plays a title; returns the process exit code (0 after Terminate or the frame limit).
 int RunPlayer(const PlayerOptions& options);
 

@@ -139,3 +139,31 @@ TEST(PlayCli, APlayerWithItsTitleAppendedPlaysWithoutArguments) {
 
 }  // namespace
 }  // namespace kova
+
+#include "platform/instance_lock.h"
+
+namespace kova {
+namespace {
+
+TEST(PlayCli, OnePlayerPerTitleFolder) {
+  test::TempDir dir;
+  WriteTitle(dir);
+  const auto folder = std::filesystem::weakly_canonical(dir / "title");
+  InstanceLock running;  // stands for a player already running this folder
+  ASSERT_TRUE(running.Acquire(InstanceLock::KeyOf(folder.string())));
+  auto r = RunKova({"play", folder.string(), "--headless"});
+  EXPECT_EQ(r.code, 3);
+  EXPECT_NE(r.err.find("another player is already running"), std::string::npos) << r.err;
+  // Another folder is not affected.
+  test::TempDir other;
+  WriteTitle(other);
+  EXPECT_EQ(RunKova({"play", (other / "title").string(), "--headless"}).code, 0);
+}
+
+TEST(InstanceLockKey, FoldsCaseAndSeparators) {
+  EXPECT_EQ(InstanceLock::KeyOf("/home/me/Title"), "-HOME-ME-TITLE-");
+  EXPECT_EQ(InstanceLock::KeyOf("c:\\games\\t\\"), "C:-GAMES-T-");
+}
+
+}  // namespace
+}  // namespace kova
