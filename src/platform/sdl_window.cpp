@@ -20,9 +20,21 @@ SdlWindow::SdlWindow(const std::string& title, int width, int height, bool integ
     : width_(width), height_(height), integerScaling_(integerScaling) {
   if (!SDL_WasInit(SDL_INIT_VIDEO) && SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
     Fail("cannot start the display");
-  window_ = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width,
-                             height + kDockHeight, SDL_WINDOW_SHOWN);
+  // Centred in the display's usable area (without panels), but never with the title bar above
+  // its top or left edge.
+  int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED;
+  SDL_Rect usable;
+  if (SDL_GetDisplayUsableBounds(0, &usable) == 0) {
+    x = std::max(usable.x, usable.x + (usable.w - width) / 2);
+    y = std::max(usable.y, usable.y + (usable.h - height - kDockHeight) / 2);
+  }
+  window_ = SDL_CreateWindow(title.c_str(), x, y, width, height + kDockHeight, SDL_WINDOW_SHOWN);
   if (!window_) Fail("cannot open a window");
+  int top = 0, left = 0;
+  if (x != SDL_WINDOWPOS_CENTERED &&
+      SDL_GetWindowBordersSize(window_, &top, &left, nullptr, nullptr) == 0 &&
+      (y - top < usable.y || x - left < usable.x))
+    SDL_SetWindowPosition(window_, std::max(x, usable.x + left), std::max(y, usable.y + top));
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
   if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) Fail("cannot draw into the window");
