@@ -258,6 +258,10 @@ int RunPlayer(const PlayerOptions& o) {
     }
   }
   bool firstPresent = true;
+  if (window) {
+    sysVars.readFullScreen = [&] { return window->FullScreen(); };
+    sysVars.setFullScreen = [&](bool on) { window->SetFullScreen(on); };
+  }
   size_t nextInput = 0;
 
   auto dumpVars = [&](const fs::path& p) {

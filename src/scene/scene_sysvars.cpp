@@ -21,6 +21,8 @@ int32_t SceneSysVars::ReadInt(int index) {
       return s.wheelDown;
     case kSysWheelUp:
       return s.wheelUp;
+    case kSysFullScr:
+      return readFullScreen ? readFullScreen() : fullScreen_;
     default:
       return ScriptSysVars::ReadInt(index);
   }
@@ -34,6 +36,10 @@ void SceneSysVars::WriteInt(int index, int32_t v) {
       break;
     case kSysRClick:
       s.rightClick = v != 0;
+      break;
+    case kSysFullScr:
+      fullScreen_ = v != 0;
+      if (setFullScreen) setFullScreen(fullScreen_);
       break;
     default:
       ScriptSysVars::WriteInt(index, v);

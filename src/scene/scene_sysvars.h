@@ -1,6 +1,8 @@
 // The system variables that read the scene: mouse, wheel and keys of the current screen.
 #pragma once
 
+#include <functional>
+
 #include "scene/scene.h"
 #include "script/project.h"
 
@@ -16,8 +18,13 @@ class SceneSysVars : public ScriptSysVars {
   // @KeyPush, @KeyClick, @KeyRepeat: keys 0..255, then 256 wheel down and 257 wheel up.
   bool KeyState(int index, int k) override;
 
+  // @FullScr reads and switches the display; without a display the value is only kept.
+  std::function<bool()> readFullScreen;
+  std::function<void(bool)> setFullScreen;
+
  private:
   TKovaBaseList& scene_;
+  bool fullScreen_ = false;
 };
 
 }  // namespace kova

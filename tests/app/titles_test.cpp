@@ -110,6 +110,13 @@ TEST(Titles, PlayAsWritten) {
         {"main.kss", "Calc expr={seen = seen + 1}\nTerminate\n"},
         {"bye.kss", "VarNew name=\"bye\" type=bool init={TRUE} scope=global\n"}},
        "{\n  \"seen\": 5,\n  \"bye\": true\n}\n"},
+      {"full screen is asked for through @FullScr; without a display the value is kept",
+       {{"main.kss",
+         "VarNew name=\"before\" type=bool init={@FullScr} scope=global\n"
+         "Calc expr={@FullScr = TRUE}\n"
+         "VarNew name=\"after\" type=bool init={@FullScr} scope=global\n"
+         "Terminate\n"}},
+       "{\n  \"before\": false,\n  \"after\": true\n}\n"},
       {"a title that never ends stops at the frame limit",
        {{"main.kss",
          "VarNew name=\"n\" type=int init={0} scope=global\n"
