@@ -19,7 +19,7 @@ asan: deps
 
 # Unit tests under the sanitizers, then every fuzz harness briefly over its seeds.
 test: asan
-	ctest --test-dir build/asan --output-on-failure -j $(JOBS)
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --test-dir build/asan --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$${FUZZ_SECONDS:-10}
 
 fuzz-build: deps

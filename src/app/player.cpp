@@ -13,6 +13,7 @@
 #include "gfx/dibx.h"
 #include "platform/clock.h"
 #include "platform/discs.h"
+#include "platform/display_modes.h"
 #include "platform/instance_lock.h"
 #include "platform/scripted_prompt.h"
 #include "platform/sdl_prompt.h"
@@ -259,6 +260,13 @@ int RunPlayer(const PlayerOptions& o) {
   }
   bool firstPresent = true;
   if (window) {
+    // Full screen is the desktop's own mode, letterboxed; the list of modes is what scripts see.
+    int32_t desktopBits = 24;
+    const auto listed = EnumerateDisplayModes(&desktopBits);
+    const auto choice = ChooseDisplayModes(listed, width, height, project.File().fullScreenWidth,
+                                           project.File().fullScreenHeight, desktopBits);
+    sysVars.displayModeCount = static_cast<int32_t>(choice.modes.size());
+    sysVars.displayModeIndex = choice.preferred;
     sysVars.readFullScreen = [&] { return window->FullScreen(); };
     sysVars.setFullScreen = [&](bool on) { window->SetFullScreen(on); };
   }

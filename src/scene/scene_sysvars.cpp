@@ -23,6 +23,10 @@ int32_t SceneSysVars::ReadInt(int index) {
       return s.wheelUp;
     case kSysFullScr:
       return readFullScreen ? readFullScreen() : fullScreen_;
+    case kSysDisplayModeCount:
+      return displayModeCount;
+    case kSysDisplayModeIndex:
+      return displayModeIndex;
     default:
       return ScriptSysVars::ReadInt(index);
   }
@@ -40,6 +44,9 @@ void SceneSysVars::WriteInt(int index, int32_t v) {
     case kSysFullScr:
       fullScreen_ = v != 0;
       if (setFullScreen) setFullScreen(fullScreen_);
+      break;
+    case kSysDisplayModeIndex:
+      if (v >= 0 && v < displayModeCount) displayModeIndex = v;
       break;
     default:
       ScriptSysVars::WriteInt(index, v);

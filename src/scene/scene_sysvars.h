@@ -21,6 +21,10 @@ class SceneSysVars : public ScriptSysVars {
   // @FullScr reads and switches the display; without a display the value is only kept.
   std::function<bool()> readFullScreen;
   std::function<void(bool)> setFullScreen;
+  // @DisplayModeCount and @DisplayModeIndex: the suitable full-screen modes and the chosen one;
+  // an index outside the list is ignored.
+  int32_t displayModeCount = 0;
+  int32_t displayModeIndex = -1;
 
  private:
   TKovaBaseList& scene_;
