@@ -9,6 +9,7 @@
 #include "common/error.h"
 #include "common/stream.h"
 #include "gfx/codecs.h"
+#include "gfx/packed_pixels.h"
 #include "gfx/pixel_kernels.h"
 #include "gfx/surface.h"
 #include "gfx/vel.h"
@@ -1119,44 +1120,12 @@ uint8_t* TDIBX::Row(int32_t y) {
 
 uint32_t TDIBX::GetPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  const uint8_t* row = store_.data() + y * pitch_;
-  switch (bits_) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    case 8:
-      return row[x];
-    default: {
-      uint32_t v;
-      std::memcpy(&v, row + 4 * x, 4);
-      return v;
-    }
-  }
+  return ReadPixelAt(store_.data() + y * pitch_, x, bits_);
 }
 
 void TDIBX::SetPixel(int32_t x, int32_t y, uint32_t v) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  uint8_t* row = store_.data() + y * pitch_;
-  switch (bits_) {
-    case 1: {
-      const uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = (v & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
-      break;
-    }
-    case 4: {
-      uint8_t& b = row[x >> 1];
-      b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (v & 15))
-                  : static_cast<uint8_t>((b & 0x0F) | ((v & 15) << 4));
-      break;
-    }
-    case 8:
-      row[x] = static_cast<uint8_t>(v);
-      break;
-    default:
-      std::memcpy(row + 4 * x, &v, 4);
-      break;
-  }
+  WritePixelAt(store_.data() + y * pitch_, x, bits_, v);
 }
 
 // ---------------------------------------------------------------------------------------------

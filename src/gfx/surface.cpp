@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "common/error.h"
+#include "gfx/packed_pixels.h"
 
 namespace kova {
 
@@ -26,30 +27,6 @@ bool DitherCell(int level, int32_t x, int32_t y) {
 uint32_t Blend32(uint32_t d, uint32_t s, uint32_t a) {
   return ((((d & 0xFF00FF) * (255 - a) + a * (s & 0xFF00FF)) >> 8) & 0xFF00FF) |
          ((((d & 0xFF00) * (255 - a) + (s & 0xFF00) * a) >> 8) & 0xFF00);
-}
-
-uint32_t Load24(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16);
-}
-void Store24(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-  p[2] = static_cast<uint8_t>(v >> 16);
-}
-uint16_t Load16(const uint8_t* p) {
-  return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-void Store16(uint8_t* p, uint32_t v) {
-  p[0] = static_cast<uint8_t>(v);
-  p[1] = static_cast<uint8_t>(v >> 8);
-}
-uint32_t Load32(const uint8_t* p) {
-  uint32_t v;
-  std::memcpy(&v, p, 4);
-  return v;
-}
-void Store32(uint8_t* p, uint32_t v) {
-  std::memcpy(p, &v, 4);
 }
 
 int Dist(uint32_t a, uint32_t b) {
@@ -106,53 +83,12 @@ const uint8_t* TDIBSurface::ScanLine(int32_t y) const {
 
 uint32_t TDIBSurface::GetPixel(int32_t x, int32_t y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return 0;
-  const uint8_t* row = data_.data() + y * pitch_;
-  switch (bits_) {
-    case 1:
-      return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    case 4:
-      return (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 15;
-    case 8:
-      return row[x];
-    case 15:
-    case 16:
-      return Load16(row + 2 * x);
-    case 24:
-      return Load24(row + 3 * x);
-    default:
-      return Load32(row + 4 * x);
-  }
+  return ReadPixelAt(data_.data() + y * pitch_, x, bits_);
 }
 
 void TDIBSurface::SetPixel(int32_t x, int32_t y, uint32_t v) {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return;
-  uint8_t* row = data_.data() + y * pitch_;
-  switch (bits_) {
-    case 1: {
-      uint8_t bit = static_cast<uint8_t>(0x80 >> (x & 7));
-      row[x >> 3] = (v & 1) ? (row[x >> 3] | bit) : (row[x >> 3] & ~bit);
-      break;
-    }
-    case 4: {
-      uint8_t& b = row[x >> 1];
-      b = (x & 1) ? static_cast<uint8_t>((b & 0xF0) | (v & 15))
-                  : static_cast<uint8_t>((b & 0x0F) | ((v & 15) << 4));
-      break;
-    }
-    case 8:
-      row[x] = static_cast<uint8_t>(v);
-      break;
-    case 15:
-    case 16:
-      Store16(row + 2 * x, v);
-      break;
-    case 24:
-      Store24(row + 3 * x, v);
-      break;
-    default:
-      Store32(row + 4 * x, v);
-      break;
-  }
+  WritePixelAt(data_.data() + y * pitch_, x, bits_, v);
 }
 
 uint32_t TDIBSurface::RGBToNative(uint8_t r, uint8_t g, uint8_t b) const {
