@@ -257,6 +257,10 @@ class TTimerList : public EventQueue {
   void RemoveRunning() override;
   void Remove(const QueuedEvent& e) override;
   void Clear() override { items_.clear(); }
+  void Start(QueuedEvent& e, int32_t level) override {
+    e.level = level;
+    Note("start", e);
+  }
 
   const std::list<QueuedEvent>& Items() const { return items_; }
   void SwapItems(TTimerList& o) { items_.swap(o.items_); }

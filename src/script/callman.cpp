@@ -263,7 +263,7 @@ int TCallMan::StartEvent(int32_t level) {
   host_.trace.Event(host_.clock.gameClock, page_->Name(),
                     index_ < page_->Count() ? page_->At(index_).line : 0);
   entered_ = false;
-  ev->level = level;
+  host_.events.Start(*ev, level);
   args_.Clear();
   for (const auto& a : ev->args)
     args_.Add(a);

@@ -39,6 +39,8 @@ class EventQueue {
   virtual void RemoveRunning() = 0;
   virtual void Remove(const QueuedEvent& e) = 0;
   virtual void Clear() = 0;
+  // The interpreter runs the record's handler at that nesting level.
+  virtual void Start(QueuedEvent& e, int32_t level) { e.level = level; }
 };
 
 // A plain queue for titles without a scene, and for tests.

@@ -120,6 +120,10 @@ TEST(PlayScene, BoxesInputHandlersAndScreenshots) {
   const std::string l = Read(log);
   EXPECT_NE(l.find("3 post a 103 in.ksb\n"), std::string::npos) << l;
   EXPECT_NE(l.find("4 post a 36 click.ksb 10 10\n"), std::string::npos) << l;
+  // The interpreter takes it up in the same frame, then it is removed when its page returns.
+  const size_t start = l.find("4 start a 36 click.ksb 10 10\n");
+  EXPECT_NE(start, std::string::npos) << l;
+  EXPECT_NE(l.find(" done a 36 click.ksb 10 10\n", start), std::string::npos) << l;
   const std::string j = Read(sceneJson);
   EXPECT_NE(j.find("\"name\": \"b\", \"parent\": \"\\u0001BASE0\""), std::string::npos) << j;
   EXPECT_NE(j.find("\"PR_PLUSX\": 0"), std::string::npos) << j;  // not applied at creation
@@ -131,6 +135,63 @@ TEST(PlayScene, BoxesInputHandlersAndScreenshots) {
                (dir / "input.txt").string(), "--screenshot", "8:" + again.string()});
   ASSERT_EQ(r.code, 0) << r.err;
   EXPECT_EQ(test::ReadFileBytes(again), test::ReadFileBytes(s8));
+}
+
+// While the player is inactive no frame runs: the game clock stands still and presses are
+// dropped (their releases still apply).
+TEST(PlayScene, InactivePlayerRunsNoFrames) {
+  test::TempDir dir;
+  PageBuilder main("main.ksb");
+  BoxNew(main, {{PR_NAME, "\"a\""},
+                {PR_PARENT, "\"\""},
+                {PR_WIDTH, "50"},
+                {PR_HEIGHT, "50"},
+                {PR_COLOR, "255"},
+                {PR_ONLBTNDOWN, "\"click.ksb\""}});
+  main.Add("VarNew", {S("t"), B(1), E("0"), B(0)})
+      .Add("VarNew", {S("clicks"), B(1), E("0"), B(0)})
+      .Add("Label", {S("top")})
+      .Add("Calc", {E("t = @TickCount")})
+      .Add("Wait", {E(""), E("16"), E("")})
+      .Add("Jump", {S("main.ksb"), I(3), E("TRUE")});
+  PageBuilder click("click.ksb");
+  click.Add("Calc", {E("clicks = clicks + 1")});
+  dir.Write("t/main.ksb", main.Build());
+  dir.Write("t/click.ksb", click.Build());
+  dir.Write("t/kova.kpb", test::Project("main.ksb"));
+  dir.Write("input.txt", "1 move 10 10\n3 deactivate\n4 ldown\n5 lup\n7 activate\n9 ldown\n");
+  const auto vars = dir / "v.json";
+  auto r = RunKova({"play", (dir / "t").string(), "--headless", "--frames", "10", "--input",
+                    (dir / "input.txt").string(), "--dump-vars", vars.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  const std::string v = Read(vars);
+  EXPECT_NE(v.find("\"t\": 96"), std::string::npos) << v;      // frames 1, 2 and 7 to 10
+  EXPECT_NE(v.find("\"clicks\": 1"), std::string::npos) << v;  // only the press at frame 9
+}
+
+// The frame in which a game load was asked for is not drawn; the next one draws everything.
+TEST(PlayScene, FrameAfterGameLoadIsNotDrawn) {
+  test::TempDir dir;
+  PageBuilder main("main.ksb");
+  BoxNew(main, {{PR_NAME, "\"a\""},
+                {PR_PARENT, "\"\""},
+                {PR_WIDTH, "50"},
+                {PR_HEIGHT, "50"},
+                {PR_COLOR, "255"}});
+  main.Add("Wait", {E(""), E("16"), E("")})
+      .Add("SetProp", {E("\"a\""), E("8"), E("16711680")})
+      .Add("GameLoad", {E("1")})
+      .Add("Wait", {E(""), E("100000"), E("")});
+  dir.Write("t/main.ksb", main.Build());
+  dir.Write("t/kova.kpb", test::Project("main.ksb"));
+  const auto s1 = dir / "1.png", s2 = dir / "2.png", s3 = dir / "3.png";
+  auto r = RunKova({"play", (dir / "t").string(), "--headless", "--frames", "3", "--screenshot",
+                    "1:" + s1.string(), "--screenshot", "2:" + s2.string(), "--screenshot",
+                    "3:" + s3.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(Pixel(s1, 5, 5), 0xFF0000u);
+  EXPECT_EQ(Pixel(s2, 5, 5), 0xFF0000u);  // recoloured, but this frame is not drawn
+  EXPECT_EQ(Pixel(s3, 5, 5), 0x0000FFu);
 }
 
 TEST(PlayScene, BadInputLinesAreRefused) {
