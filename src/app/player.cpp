@@ -1,16 +1,19 @@
 #include "app/player.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <deque>
 #include <fstream>
 
+#include "app/settings.h"
 #include "common/cp932.h"
 #include "common/json.h"
 #include "expr/convert.h"
 #include "expr/datetime.h"
 #include "gfx/codecs.h"
 #include "gfx/dibx.h"
+#include "gfx/screen_manager.h"
 #include "platform/clock.h"
 #include "platform/discs.h"
 #include "platform/display_modes.h"
@@ -74,6 +77,19 @@ Bytes ScreenPng(const TDIBX& screen) {
       pic.SetPixel(x, y, screen.GetPixel(x, y) & 0xFFFFFF);
   return WritePng(pic);
 }
+
+// Presents into the window's texture.
+class WindowTarget : public TPresentTarget {
+ public:
+  explicit WindowTarget(SdlWindow& w) : window_(w) {}
+  void Present(const TDIBX& picture, std::span<const Rect> rects) override {
+    window_.Present([&](int32_t y) { return reinterpret_cast<const uint32_t*>(picture.Row(y)); },
+                    std::vector<Rect>(rects.begin(), rects.end()));
+  }
+
+ private:
+  SdlWindow& window_;
+};
 
 }  // namespace
 
@@ -247,19 +263,28 @@ int RunPlayer(const PlayerOptions& o) {
   const int32_t width = project.File().screenWidth > 0 ? project.File().screenWidth : 640;
   const int32_t height = project.File().screenHeight > 0 ? project.File().screenHeight : 480;
   scene.SetSize(width, height);
-  TDIBX screen(width, height, 32);
+  TScreenManager screens(width, height);
+  TDIBX& screen = screens.BackBuffer();
+  TMemoryPresentTarget memoryTarget(width, height);
+  screens.SetTarget(&memoryTarget);
   bool active = true;
   // A desktop window when one can be opened; otherwise the run goes on headless.
   std::unique_ptr<SdlWindow> window;
+  std::unique_ptr<WindowTarget> windowTarget;
   if (!o.headless) {
+    const fs::path settingsFolder = o.folders.empty() ? po.exeFolder : o.folders.front();
+    const auto settingsFile = DiskFolder(settingsFolder).Resolve("game.ini");
+    const GameSettings settings = settingsFile ? LoadGameSettings(*settingsFile) : GameSettings();
     try {
-      window = std::make_unique<SdlWindow>(cp932::ToUtf8(project.File().title), width, height);
+      window = std::make_unique<SdlWindow>(cp932::ToUtf8(project.File().title), width, height,
+                                           settings.integerScaling);
     } catch (const Error& e) {
       std::fprintf(stderr, "kova play: %s; playing without a window\n", e.what());
     }
   }
-  bool firstPresent = true;
   if (window) {
+    windowTarget = std::make_unique<WindowTarget>(*window);
+    screens.SetTarget(windowTarget.get());
     // Full screen is the desktop's own mode, letterboxed; the list of modes is what scripts see.
     int32_t desktopBits = 24;
     const auto listed = EnumerateDisplayModes(&desktopBits);
@@ -277,24 +302,8 @@ int RunPlayer(const PlayerOptions& o) {
     WriteFileAtomic(p, AsBytes(json));
   };
 
-  // Headless frames are exactly --step long; otherwise play time follows the wall clock, a
-  // frame longer than 3000 ms counts as none, and frames are padded to the frame period.
-  constexpr int32_t kFramePeriod = 16;
-  uint64_t last = o.headless ? 0 : MonotonicMs();
-  while (!clock.terminating && (!o.frames || frame < *o.frames)) {
-    ++frame;
-    int32_t delta = o.stepMs;
-    if (!o.headless) {
-      const uint64_t now = MonotonicMs();
-      const uint64_t elapsed = now - last;
-      last = now;
-      delta = elapsed > 3000 ? 0 : static_cast<int32_t>(elapsed);
-    }
-    clock.frameDelta = delta;
-    clock.gameClock += delta;
-    ++clock.frameCount;
-    files.Locks().AgeLocks(clock.frameDelta);
-    files.Locks().FlushDeleteList();
+  // What the window and the scripted input saw since the last turn of the loop.
+  auto gatherInput = [&]() {
     InputFrame in;
     for (; nextInput < input.size() && input[nextInput].frame <= frame; ++nextInput) {
       const ScriptedInput& e = input[nextInput];
@@ -358,23 +367,66 @@ int RunPlayer(const PlayerOptions& o) {
       }
     }
     in.active = active;
+    return in;
+  };
+
+  // The frame after a game load is not drawn.
+  int32_t skipDraw = 0;
+  auto frameStep = [&](const InputFrame& in) {
+    files.Locks().AgeLocks(clock.frameDelta);
+    files.Locks().FlushDeleteList();
     scene.ProcessInput(in, clock.frameDelta);
     project.RunFrame();
-    project.ProcessPending();
+    if (clock.terminating) return;
     scene.Update();
-    scene.Draw(screen);
-    if (window) {
-      std::vector<Rect> dirty = scene.ActiveScreen().DirtyRects().Rects();
-      if (firstPresent) dirty = {{0, 0, width, height}}, firstPresent = false;
-      window->Present([&](int32_t y) { return reinterpret_cast<const uint32_t*>(screen.Row(y)); },
-                      dirty);
+    ++clock.frameCount;
+    if (project.ProcessPending()) skipDraw = 1;
+    if (skipDraw > 0) {
+      --skipDraw;
+      return;
     }
+    scene.Draw(screen);
+    if (!screens.Present(scene.ActiveScreen().DirtyRects().Rects()) && window)
+      window->Present([&](int32_t y) { return reinterpret_cast<const uint32_t*>(screen.Row(y)); },
+                      {});  // nothing changed, but the window still repaints its dock
     scene.ClearDirty();
+  };
+
+  // Each turn of the loop is one frame of --frames, --input and the dumps. Headless frames are
+  // exactly --step long; otherwise play time follows the wall clock, a turn longer than
+  // 3000 ms runs no frame, and frames are padded to the frame period. An inactive player runs
+  // no frames and its time does not count.
+  constexpr int32_t kFramePeriod = 16;
+  uint64_t last = o.headless ? 0 : MonotonicMs();
+  while (!clock.terminating && (!o.frames || frame < *o.frames)) {
+    ++frame;
+    const bool wasActive = active;
+    const InputFrame in = gatherInput();
+    if (!o.headless && active && !wasActive) last = MonotonicMs();
+    bool run = active && !clock.terminating;
+    if (run) {
+      int32_t delta = o.stepMs;
+      if (!o.headless) {
+        const uint64_t now = MonotonicMs();
+        const uint64_t elapsed = now - last;
+        last = now;
+        run = elapsed <= 3000;
+        delta = static_cast<int32_t>(std::min<uint64_t>(elapsed, 3000));
+      }
+      clock.frameDelta = delta;
+      if (run) clock.gameClock += delta;
+    }
+    if (run) {
+      frameStep(in);
+    } else {
+      scene.ApplyInput(in);
+      if (!o.headless && !active) SleepMs(kFramePeriod);
+    }
     for (const auto& [at, path] : o.dumpVarsAt)
       if (at == frame) dumpVars(path);
-    if (!o.headless && project.File().frameSleep) {
+    if (run && !o.headless && project.File().frameSleep) {
       const uint64_t spent = MonotonicMs() - last;
-      if (spent < kFramePeriod) SleepMs(static_cast<uint32_t>(kFramePeriod - spent));
+      SleepMs(static_cast<uint32_t>(std::max<int64_t>(2, kFramePeriod - int64_t(spent))));
     }
     for (const auto& [at, path] : o.screenshots)
       if (at == frame) WriteFileAtomic(path, ScreenPng(screen));

@@ -222,14 +222,15 @@ void TKovaBaseList::ClearKeys() {
   keyDownHappened_ = keyUpHappened_ = keyRepeatHappened_ = false;
 }
 
-void TKovaBaseList::ProcessInput(const InputFrame& in, int32_t deltaMs) {
-  // What the window saw since the last frame.
+void TKovaBaseList::ApplyInput(const InputFrame& in) {
   if (in.hasMouse)
     for (auto& s : screens_) {
       if (s->mouseX != in.mouseX || s->mouseY != in.mouseY) s->moved = true;
       s->mouseX = in.mouseX, s->mouseY = in.mouseY;
     }
   for (auto [button, down] : in.buttons) {
+    // An inactive player takes no presses; releases still apply.
+    if (down && !in.active) continue;
     for (auto& s : screens_)
       (button == 0 ? s->leftHeld : s->rightHeld) = down;
     if (down) (button == 0 ? ActiveScreen().leftPressNew : ActiveScreen().rightPressNew) = true;
@@ -242,7 +243,10 @@ void TKovaBaseList::ProcessInput(const InputFrame& in, int32_t deltaMs) {
     KeyEvent(code, down);
     if (down) keyPressAccum_[code] = 1;
   }
+}
 
+void TKovaBaseList::ProcessInput(const InputFrame& in, int32_t deltaMs) {
+  ApplyInput(in);
   if (refocus_) {
     SetFocus(ActiveScreen().FindFocusTarget());
     refocus_ = false;

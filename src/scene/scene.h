@@ -100,6 +100,9 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   void DeleteObject(TKovaObject* o);
 
   // ---- Frame phases ----
+  // Takes what the window saw into the mouse and key state (also between frames while the
+  // player is inactive); the input phase latches it.
+  void ApplyInput(const InputFrame& in);
   void ProcessInput(const InputFrame& in, int32_t deltaMs);
   // Always false: the scene itself is never deleted by its update.
   bool Update() override;

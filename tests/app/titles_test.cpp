@@ -48,14 +48,15 @@ TEST(Titles, PlayAsWritten) {
          "WhileLoop step={i = i + 1} head=auto\n"
          "VarNew name=\"frame\" type=int init={@UpdateCount} scope=global\n"
          "Terminate\n"}},
-       "{\n  \"total\": 3,\n  \"i\": 3,\n  \"frame\": 1\n}\n"},
+       // @UpdateCount counts the frames finished before this one.
+       "{\n  \"total\": 3,\n  \"i\": 3,\n  \"frame\": 0\n}\n"},
       {"a wait of 1000 ms at 16 ms frames ends on the 63rd frame after it began",
        {{"main.kss",
          "Wait time={1000}\n"
          "VarNew name=\"frame\" type=int init={@UpdateCount} scope=global\n"
          "VarNew name=\"clock\" type=int init={@TickCount} scope=global\n"
          "Terminate\n"}},
-       "{\n  \"frame\": 64,\n  \"clock\": 1024\n}\n"},
+       "{\n  \"frame\": 63,\n  \"clock\": 1024\n}\n"},
       {"calls with arguments and results, to a label of another page",
        {{"main.kss",
          "VarNew name=\"r\" type=str init={\"\"} scope=global\n"
