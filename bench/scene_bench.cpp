@@ -1,7 +1,9 @@
-// One scene frame: input, update and draw of many boxes, and full-screen redraws.
+// One scene frame: input, update, draw and the present of what changed to the headless presenter
+// (a memory copy standing for a window's texture), for many boxes and for full-screen redraws.
 #include <benchmark/benchmark.h>
 
 #include "gfx/dibx.h"
+#include "gfx/screen_manager.h"
 #include "scene/box.h"
 #include "scene/scene.h"
 
@@ -11,7 +13,10 @@ namespace {
 // 1,000 boxes of 16x16 over an 800x600 screen, 10 of them moving each frame.
 void BM_FrameThousandBoxesTenMoving(benchmark::State& state) {
   TKovaBaseList scene(800, 600);
-  TDIBX display(800, 600, 32);
+  TScreenManager screens(800, 600);
+  TMemoryPresentTarget shown(800, 600);
+  screens.SetTarget(&shown);
+  TDIBX& display = screens.BackBuffer();
   std::vector<TKovaBox*> boxes;
   for (int i = 0; i < 1000; ++i) {
     auto* b = scene.Make<TKovaBox>();
@@ -38,6 +43,7 @@ void BM_FrameThousandBoxesTenMoving(benchmark::State& state) {
     }
     scene.Update();
     scene.Draw(display);
+    screens.Present(scene.ActiveScreen().DirtyRects().Rects());
     scene.ClearDirty();
   }
 }
@@ -47,7 +53,10 @@ BENCHMARK(BM_FrameThousandBoxesTenMoving)->Unit(benchmark::kMillisecond);
 void BM_FullRedraw(benchmark::State& state) {
   const int w = static_cast<int>(state.range(0)), h = static_cast<int>(state.range(1));
   TKovaBaseList scene(w, h);
-  TDIBX display(w, h, 32);
+  TScreenManager screens(w, h);
+  TMemoryPresentTarget shown(w, h);
+  screens.SetTarget(&shown);
+  TDIBX& display = screens.BackBuffer();
   auto* back = scene.Make<TKovaBox>();
   back->SetParent(&scene.ActiveScreen());
   back->SetBounds(0, 0, w, h);
@@ -62,6 +71,7 @@ void BM_FullRedraw(benchmark::State& state) {
   for (auto _ : state) {
     scene.ActiveScreen().AddFullDirty();
     scene.Draw(display);
+    screens.Present(scene.ActiveScreen().DirtyRects().Rects());
     scene.ClearDirty();
   }
 }
