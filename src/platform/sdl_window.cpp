@@ -97,6 +97,8 @@ void SdlWindow::Present(const std::function<const uint32_t*(int32_t)>& rowOf,
   const Rect t = Target();
   const SDL_Rect target{t.left, t.top, t.Width(), t.Height()};
   SDL_RenderCopy(renderer_, texture_, nullptr, &target);
+  // In full screen the dock comes over the picture while the mouse is at the top.
+  if (fullScreen_ && dockShown_) DrawDock();
   SDL_RenderPresent(renderer_);
 }
 
@@ -109,6 +111,7 @@ bool SdlWindow::SetFullScreen(bool on) {
     return false;
   }
   fullScreen_ = on;
+  dockShown_ = false;
   if (!on) SDL_SetWindowSize(window_, width_, height_ + kDockHeight);
   return true;
 }
@@ -140,6 +143,10 @@ std::vector<InputEvent> SdlWindow::Poll() {
         }
         break;
       case SDL_MOUSEMOTION: {
+        if (fullScreen_) {
+          if (e.motion.y <= 0) dockShown_ = true;
+          if (e.motion.y >= kDockHeight) dockShown_ = false;
+        }
         const Point p = ToTitle(e.motion.x, e.motion.y);
         ev.kind = InputEvent::kMove;
         ev.x = p.x, ev.y = p.y;
@@ -150,13 +157,14 @@ std::vector<InputEvent> SdlWindow::Poll() {
       case SDL_MOUSEBUTTONUP: {
         const bool down = e.type == SDL_MOUSEBUTTONDOWN;
         // The dock's buttons: exit, and switch between window and full screen.
-        if (!fullScreen_ && e.button.y < kDockHeight && e.button.button == SDL_BUTTON_LEFT) {
+        if ((!fullScreen_ || dockShown_) && e.button.y < kDockHeight &&
+            e.button.button == SDL_BUTTON_LEFT) {
           const int i = (e.button.x - 2) / kButtonWidth;
           if (!down && e.button.x >= 2 && i == 0) {
             ev.kind = InputEvent::kClose;
             out.push_back(ev);
           } else if (!down && e.button.x >= 2 && i == 1) {
-            SetFullScreen(true);
+            SetFullScreen(!fullScreen_);
           }
           break;
         }

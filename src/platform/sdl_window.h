@@ -72,6 +72,7 @@ class SdlWindow {
   int width_, height_;
   bool integerScaling_;
   bool fullScreen_ = false;
+  bool dockShown_ = false;  // full screen: the mouse is at the top
   int64_t presents_ = 0;
 };
 
