@@ -265,6 +265,7 @@ int RunPlayer(const PlayerOptions& o) {
   scene.SetSize(width, height);
   TScreenManager screens(width, height);
   TDIBX& screen = screens.BackBuffer();
+  scene.SetDisplay(&screen);
   TMemoryPresentTarget memoryTarget(width, height);
   screens.SetTarget(&memoryTarget);
   bool active = true;
@@ -386,7 +387,8 @@ int RunPlayer(const PlayerOptions& o) {
       return;
     }
     scene.Draw(screen);
-    if (!screens.Present(scene.ActiveScreen().DirtyRects().Rects()) && window)
+    if (!screens.Present(scene.ActiveScreen().DirtyRects().Rects(), scene.TransitionRect()) &&
+        window)
       window->Present([&](int32_t y) { return reinterpret_cast<const uint32_t*>(screen.Row(y)); },
                       {});  // nothing changed, but the window still repaints its dock
     scene.ClearDirty();

@@ -358,26 +358,50 @@ bool TKovaBaseList::Update() {
 }
 
 void TKovaBaseList::Draw(TCustomDIBX& display) {
+  transitionRect_ = {};
   for (int i = 0; i < 2; ++i) {
     TKovaBase& s = *screens_[i];
-    s.DrawDirty(i == activeIndex_ ? display : s.Surface());
+    s.DrawDirty(i == activeIndex_ && !transition_ ? display : s.Surface());
   }
+  if (transition_) {
+    transition_->Step();
+    transitionRect_ = transition_->UpdateRect();
+  }
+}
+
+void TKovaBaseList::StartTransition(int index, int kind, int32_t reverse, bool force,
+                                    int32_t progress, int32_t duration) {
+  activeIndex_ = index & 1;
+  if (force || (kind != 0 && !transition_)) {
+    transition_.reset();
+    for (auto& s : screens_)
+      s->AddFullDirty();
+    if (kind != 0 && display_) {
+      // The active screen has been painting into the display; its own picture catches up.
+      TKovaBase& active = ActiveScreen();
+      active.Surface().Assign(*display_);
+      transition_ =
+          CreateWipe(kind, *display_, active.Surface(), GetScreen(1 - activeIndex_).Surface());
+      if (transition_) {
+        transition_->duration = duration;
+        transition_->SetReverse(static_cast<uint8_t>(reverse != 0));
+        transition_->progress = 0;
+        transition_->Prepare();
+      }
+    }
+    TKovaControl* f = Focus();
+    if (!f || f->Screen() != &ActiveScreen()) {
+      focus_ = 0;
+      refocus_ = true;
+    }
+  }
+  transitionActive_ = static_cast<uint8_t>(kind);
+  if (transition_) transition_->progress = progress;
 }
 
 void TKovaBaseList::ClearDirty() {
   for (auto& s : screens_)
     s->DirtyRects().Clear();
-}
-
-void TKovaBaseList::Flip() {
-  activeIndex_ = 1 - activeIndex_;
-  for (auto& s : screens_)
-    s->AddFullDirty();
-  TKovaControl* f = Focus();
-  if (!f || f->Screen() != &ActiveScreen()) {
-    focus_ = 0;
-    refocus_ = true;
-  }
 }
 
 TKovaControl* TKovaBaseList::Focus() const {
@@ -413,6 +437,8 @@ uint32_t TKovaBaseList::FindObject(std::string_view name) {
 // ---- Persistence ----
 
 void TKovaBaseList::Reset() {
+  transition_.reset();
+  transitionActive_ = 0;
   events_.Clear();
   while (!objects_.empty()) {
     TKovaObject* o = objects_.front().get();
@@ -503,6 +529,9 @@ void TKovaBaseList::TakeOver(TKovaBaseList& other) {
   std::swap(activeIndex_, other.activeIndex_);
   std::swap(focus_, other.focus_);
   std::swap(refocus_, other.refocus_);
+  // A loaded scene starts without a transition; the old one drew over the old screens.
+  transition_.reset();
+  transitionActive_ = 0;
   events_.SwapItems(other.events_);  // the observer stays with this scene
   for (auto& s : screens_)
     s->owner_ = this;

@@ -11,6 +11,7 @@
 
 #include "common/clip_list.h"
 #include "gfx/dibx.h"
+#include "gfx/wipe.h"
 #include "scene/object.h"
 
 namespace kova {
@@ -106,11 +107,30 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   void ProcessInput(const InputFrame& in, int32_t deltaMs);
   // Always false: the scene itself is never deleted by its update.
   bool Update() override;
-  // Repaints the dirty areas; the active screen paints into the display.
+  // Repaints the dirty areas: the active screen paints straight into the display unless a
+  // transition runs; then both paint into their own pictures and the transition composes the
+  // display.
   void Draw(TCustomDIBX& display);
   // Swaps the screens without a transition and repaints both.
-  void Flip();
+  void Flip() { StartTransition(1 - activeIndex_, 0, 0, true, 0, 0); }
   void ClearDirty();
+
+  // ---- Transitions ----
+  // The picture the main scene shows (the display back buffer); transitions draw into it.
+  void SetDisplay(TCustomDIBX* display) { display_ = display; }
+  // Makes screen `index` active; with `force`, or a non-zero kind while none runs, discards the
+  // running transition, repaints both screens and starts a transition of that kind (reversed by
+  // `reverse`) from the active screen's picture to the other's.
+  void StartTransition(int index, int kind, int32_t reverse, bool force, int32_t progress,
+                       int32_t duration);
+  int32_t TransitionDuration() const { return transition_ ? transition_->duration : 0; }
+  void SetTransitionProgress(int32_t ms) {
+    if (transition_) transition_->progress = ms;
+  }
+  bool TransitionRunning() const { return transition_ != nullptr; }
+  uint8_t TransitionActive() const { return transitionActive_; }
+  // The area the transition repainted in the last draw; empty when none ran.
+  const Rect& TransitionRect() const { return transitionRect_; }
 
   // ---- Focus and keys ----
   TKovaControl* Focus() const;
@@ -155,6 +175,10 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   std::vector<uint32_t> pending_;
   std::vector<uint32_t>* updateVisit_ = nullptr;  // objects the running update still visits
   TTimerList events_;
+  TCustomDIBX* display_ = nullptr;
+  std::unique_ptr<TCustomWipe> transition_;
+  uint8_t transitionActive_ = 0;
+  Rect transitionRect_;
   uint32_t focus_ = 0;
   bool refocus_ = true;
   std::array<uint8_t, 256> keyDown_{}, keyPressAccum_{}, keyPressed_{}, keyTrigger_{},

@@ -275,6 +275,71 @@ TEST(SceneFind, ScreenNamesAndFlip) {
   EXPECT_EQ(s.FindObjectByName("nothing"), nullptr);
 }
 
+// A transition composes the display from both screens' own pictures; when it is over, the
+// swap repaints both screens and the new active screen paints the display again.
+TEST(SceneTransitions, FadeBetweenScreensThenSwap) {
+  TKovaBaseList s(4, 2);
+  TDIBX display(4, 2, 32);
+  s.SetDisplay(&display);
+  NewBox(s, "red", {0, 0, 4, 2}, 0x0000FF);
+  auto* blue = s.Make<TKovaBox>();
+  blue->SetParent(&s.GetScreen(1));
+  blue->SetBounds(0, 0, 4, 2);
+  blue->SetColor(0xFF0000);
+  blue->SetHandleKey(true);
+  s.Draw(display);
+  s.ClearDirty();
+  EXPECT_EQ(display.GetPixel(1, 1), 0xFF0000u);
+  EXPECT_FALSE(s.TransitionRunning());
+
+  s.StartTransition(0, 1, 0, false, 0, 100);
+  ASSERT_TRUE(s.TransitionRunning());
+  EXPECT_EQ(s.TransitionActive(), 1);
+  EXPECT_EQ(s.TransitionDuration(), 100);
+  s.SetTransitionProgress(50);
+  s.Draw(display);
+  // The same cross-fade made by hand: blue over red at alpha 50 * 256 / 100.
+  TDIBX want(4, 2, 32);
+  want.FillRect({0, 0, 4, 2}, 0xFF0000);
+  TDIBX in(4, 2, 32);
+  in.FillRect({0, 0, 4, 2}, 0x0000FF);
+  want.DrawAlpha(0, 0, {0, 0, 4, 2}, in, 128);
+  EXPECT_EQ(display.GetPixel(1, 1), want.GetPixel(1, 1));
+  EXPECT_NE(display.GetPixel(1, 1), 0xFF0000u);
+  EXPECT_EQ(s.TransitionRect().right, 4);
+  // A second non-forced start while one runs only changes the active index and the kind.
+  s.StartTransition(0, 1, 0, false, 60, 5);
+  EXPECT_EQ(s.TransitionDuration(), 100);
+
+  s.SetTransitionProgress(100);
+  s.Flip();
+  EXPECT_FALSE(s.TransitionRunning());
+  EXPECT_EQ(s.ActiveIndex(), 1);
+  s.ClearDirty();
+  s.ProcessInput({}, 16);  // the refocus asked for by the swap gives the blue box the focus
+  EXPECT_EQ(s.Focus(), blue);
+  display.FillRect({0, 0, 4, 2}, 0);
+  s.GetScreen(1).AddFullDirty();
+  s.Draw(display);
+  EXPECT_EQ(display.GetPixel(1, 1), 0x0000FFu);
+  EXPECT_TRUE(s.TransitionRect().Empty());
+}
+
+TEST(SceneTransitions, UnknownKindsAndZeroDurations) {
+  TKovaBaseList s(4, 2);
+  TDIBX display(4, 2, 32);
+  s.SetDisplay(&display);
+  s.StartTransition(0, 200, 0, false, 0, 100);  // no such transition: nothing runs
+  EXPECT_FALSE(s.TransitionRunning());
+  EXPECT_EQ(s.TransitionActive(), 200);
+  s.StartTransition(0, 1, 0, true, 0, 0);  // a transition of no length is over at once
+  ASSERT_TRUE(s.TransitionRunning());
+  display.FillRect({0, 0, 4, 2}, 0x123456);
+  s.ClearDirty();
+  s.Draw(display);
+  EXPECT_EQ(display.GetPixel(0, 0), 0x123456u);
+}
+
 TEST(SceneLinkIds, DeletedObjectsAreNeverFoundAgain) {
   TKovaBaseList s(10, 10);
   auto* a = NewBox(s, "a", {0, 0, 1, 1});
