@@ -120,6 +120,22 @@ int TKovaBaseList::IndexOfName(const std::string& name) const {
   return -1;
 }
 
+int TKovaBaseList::ListNames(std::vector<std::string>& list, int type,
+                             const TKovaObject* parent) const {
+  if (!parent) return 0;
+  int n = 0;
+  for (const auto& o : objects_) {
+    if (type != 0 && o->GetCompoType() != type) continue;
+    if (parent != this) {
+      const TKovaControl* c = o->AsControl();
+      if (!c || c->Parent() != parent) continue;
+    }
+    list.push_back(o->GetName());
+    ++n;
+  }
+  return n;
+}
+
 std::string TKovaBaseList::UniqueName(const std::string& prefix) const {
   for (uint64_t n = 0;; ++n) {
     std::string s = prefix + std::to_string(n);

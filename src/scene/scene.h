@@ -84,6 +84,10 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   TKovaObject* GetObject(int i) const { return objects_[i].get(); }
   int IndexOfName(const std::string& name) const;
   std::string UniqueName(const std::string& prefix) const;
+  // Appends the names of registered objects in registration order: of one type code when
+  // `type` is not 0, and only the children of `parent` unless it is the scene itself. Returns
+  // the number appended (none for a nil parent).
+  int ListNames(std::vector<std::string>& list, int type, const TKovaObject* parent) const;
   bool IsPending(const TKovaObject* o) const;
   void MarkPending(TKovaObject* o);
   TKovaObject* FindObjectByName(const std::string& name);

@@ -340,6 +340,25 @@ TEST(SceneTransitions, UnknownKindsAndZeroDurations) {
   EXPECT_EQ(display.GetPixel(0, 0), 0x123456u);
 }
 
+TEST(SceneFind, ListNamesByTypeAndParent) {
+  TKovaBaseList s(10, 10);
+  auto* a = NewBox(s, "a", {0, 0, 1, 1});
+  auto* b = NewBox(s, "b", {0, 0, 1, 1});
+  b->SetParent(a);
+  s.Make<TKovaCabinet>()->SetName("c");
+  std::vector<std::string> names{"kept"};
+  EXPECT_EQ(s.ListNames(names, 0, &s), 3);
+  EXPECT_EQ(names, (std::vector<std::string>{"kept", "a", "b", "c"}));
+  names.clear();
+  EXPECT_EQ(s.ListNames(names, LT_CABINET, &s), 1);
+  EXPECT_EQ(names, (std::vector<std::string>{"c"}));
+  names.clear();
+  EXPECT_EQ(s.ListNames(names, 0, a), 1);
+  EXPECT_EQ(names, (std::vector<std::string>{"b"}));
+  EXPECT_EQ(s.ListNames(names, 0, &s.ActiveScreen()), 1);  // a; b and c lie elsewhere
+  EXPECT_EQ(s.ListNames(names, 0, nullptr), 0);
+}
+
 TEST(SceneLinkIds, DeletedObjectsAreNeverFoundAgain) {
   TKovaBaseList s(10, 10);
   auto* a = NewBox(s, "a", {0, 0, 1, 1});
