@@ -146,7 +146,8 @@ void Run(benchmark::State& state, Op op) {
   state.counters["MP/s"] = benchmark::Counter(pixels / 1e6 / best);
   state.counters["x_memcpy"] = best / bestCopy;
   if (bestPlain > 0) state.counters["x_faster_than_per_byte"] = bestPlain / best;
-  state.SetLabel(std::to_string(sz.w) + "x" + std::to_string(sz.h) + (simd ? " sse2" : " generic"));
+  const char* path = !simd ? " generic" : &Kernels() == Avx2Kernels() ? " avx2" : " sse2";
+  state.SetLabel(std::to_string(sz.w) + "x" + std::to_string(sz.h) + path);
 }
 
 void Memcpy(benchmark::State& state) {

@@ -322,12 +322,29 @@ const RowKernels kSse2 = {SCopy,    SAlpha,     SAdd,     SMask,    SMaskAlpha,
                           SMaskAdd, SFillAlpha, SAddRect, SSubRect, SFillMask};
 #endif
 
-const RowKernels* Fast() {
+const RowKernels* Sse2() {
 #if defined(__SSE2__)
   return &kSse2;
 #else
   return nullptr;
 #endif
+}
+
+const RowKernels* Avx2() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const RowKernels* k = __builtin_cpu_supports("avx2") ? Avx2KernelsIfBuilt() : nullptr;
+  return k;
+#else
+  return nullptr;
+#endif
+}
+
+// The widest kernels present.
+const RowKernels* Fast() {
+  const char* env = std::getenv("KOVA_SIMD");
+  const bool sse2Only = env && std::strcmp(env, "sse2") == 0;
+  if (!sse2Only && Avx2()) return Avx2();
+  return Sse2();
 }
 
 const RowKernels* ChooseAtStart() {
@@ -344,7 +361,15 @@ const RowKernels& GenericKernels() {
   return kGeneric;
 }
 const RowKernels* Sse2Kernels() {
-  return Fast();
+  return Sse2();
+}
+const RowKernels* Avx2Kernels() {
+  return Avx2();
+}
+const RowKernels& UseKernels(const RowKernels& k) {
+  const RowKernels& was = *g_active;
+  g_active = &k;
+  return was;
 }
 const RowKernels& Kernels() {
   return *g_active;

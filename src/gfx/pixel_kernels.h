@@ -1,6 +1,6 @@
 // Row kernels of the 32-bit screen pixel operations (0x00RRGGBB, top byte 0). Each has a plain
-// version that states the arithmetic per channel and an SSE2 version that gives the same bytes;
-// the SSE2 one is chosen at start-up unless KOVA_SIMD=0.
+// version that states the arithmetic per channel, and SSE2 and AVX2 versions that give the same
+// bytes; the widest one the processor has is chosen at start-up.
 #pragma once
 
 #include <cstdint>
@@ -32,11 +32,19 @@ struct RowKernels {
 const RowKernels& GenericKernels();
 // Null when the processor or the build has no SSE2.
 const RowKernels* Sse2Kernels();
-// The kernels in use.
+// Null when the processor or the build has no AVX2.
+const RowKernels* Avx2Kernels();
+// The kernels in use: the widest the processor has, unless KOVA_SIMD says otherwise ("0" for
+// the plain ones, "sse2" for SSE2 at most).
 const RowKernels& Kernels();
 // Switches between the fast and the plain kernels (the fast ones only when present); returns
 // whether the fast ones were in use. For tests and benchmarks.
 bool UseSimd(bool on);
 bool SimdInUse();
+// Uses exactly these kernels (for tests and benchmarks); returns the ones in use before.
+const RowKernels& UseKernels(const RowKernels& k);
+
+// Defined by the AVX2 build of the kernels; null when that build has no AVX2.
+const RowKernels* Avx2KernelsIfBuilt();
 
 }  // namespace kova

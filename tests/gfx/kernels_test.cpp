@@ -258,15 +258,18 @@ TEST(SimdProperty, BothPathsGiveIdenticalBytes) {
     scene.src.SetColorKey(round % 4 == 0 ? -1 : 0x00FF00);
     for (int op = 0; op <= 13; ++op) {
       const uint32_t seed = rng();
-      const bool was = UseSimd(false);
+      const RowKernels& was = UseKernels(GenericKernels());
       const auto plain = RunOp(scene, op, seed);
-      UseSimd(true);
-      const auto fast = RunOp(scene, op, seed);
-      UseSimd(was);
-      if (plain != fast) {
-        ++differing;
-        ADD_FAILURE() << "op " << op << " seed " << seed << " differs between paths";
+      for (const RowKernels* set : {Sse2Kernels(), Avx2Kernels()}) {
+        if (!set) continue;
+        UseKernels(*set);
+        if (plain != RunOp(scene, op, seed)) {
+          ++differing;
+          ADD_FAILURE() << "op " << op << " seed " << seed << " differs between paths"
+                        << (set == Avx2Kernels() ? " (AVX2)" : " (SSE2)");
+        }
       }
+      UseKernels(was);
       if (plain != scene.dst.Store()) ++changed[op];
     }
   }
@@ -279,9 +282,7 @@ TEST(SimdProperty, BothPathsGiveIdenticalBytes) {
 // Every row kernel on its own, over lengths around the 4- and 8-pixel groups, every weight,
 // masks thick with 0, 255 and runs of clear bytes, keys present in the row, and pixels whose
 // top byte is not 0 (the fast path must clear or keep it exactly as the plain one does).
-TEST(SimdProperty, RowKernelsGiveIdenticalBytes) {
-  const RowKernels* fast = Sse2Kernels();
-  if (!fast) GTEST_SKIP() << "no SSE2 path in this build";
+void CheckRowKernels(const RowKernels* fast) {
   const RowKernels& plain = GenericKernels();
   std::mt19937 rng(611);
   auto pick = [&](uint32_t n) { return static_cast<uint32_t>(rng() % n); };
@@ -349,11 +350,33 @@ TEST(SimdProperty, RowKernelsGiveIdenticalBytes) {
   EXPECT_EQ(differing, 0);
 }
 
+// The fast kernel sets this machine has.
+std::vector<std::pair<const char*, const RowKernels*>> FastKernelSets() {
+  std::vector<std::pair<const char*, const RowKernels*>> out;
+  if (Sse2Kernels()) out.emplace_back("SSE2", Sse2Kernels());
+  if (Avx2Kernels()) out.emplace_back("AVX2", Avx2Kernels());
+  return out;
+}
+
+TEST(SimdProperty, RowKernelsGiveIdenticalBytes) {
+  const auto sets = FastKernelSets();
+  if (sets.empty()) GTEST_SKIP() << "no fast path on this machine";
+  for (const auto& [name, fast] : sets) {
+    SCOPED_TRACE(name);
+    CheckRowKernels(fast);
+  }
+}
+
 TEST(SimdProperty, StartUpChoiceFollowsTheEnvironment) {
   const char* env = std::getenv("KOVA_SIMD");
   const bool off = env && std::string(env) == "0";
   // Every test restores the choice it found, so this is still the start-up choice.
-  EXPECT_EQ(SimdInUse(), !off && Sse2Kernels() != nullptr);
+  const bool sse2Only = env && std::string(env) == "sse2";
+  const RowKernels* want = off                          ? &GenericKernels()
+                           : !sse2Only && Avx2Kernels() ? Avx2Kernels()
+                           : Sse2Kernels()              ? Sse2Kernels()
+                                                        : &GenericKernels();
+  EXPECT_EQ(&Kernels(), want);
 }
 
 TEST(SimdProperty, EnvironmentSwitchForcesPlainPath) {
