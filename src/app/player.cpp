@@ -220,9 +220,11 @@ int RunPlayer(const PlayerOptions& o) {
   int64_t frame = 0;
   if (eventOut)
     scene.Events().SetObserver([&](const char* what, const QueuedEvent& e) {
-      std::string line = std::to_string(frame) + " " + what + " " +
-                         cp932::ToUtf8(scene.ObjectName(e.sender)) + " " + std::to_string(e.code) +
-                         " " + cp932::ToUtf8(e.handler);
+      // A sender that is gone (or has no name) shows as "-", so every line splits alike.
+      std::string sender = cp932::ToUtf8(scene.ObjectName(e.sender));
+      if (sender.empty()) sender = "-";
+      std::string line = std::to_string(frame) + " " + what + " " + sender + " " +
+                         std::to_string(e.code) + " " + cp932::ToUtf8(e.handler);
       for (const std::string& a : e.args)
         line += " " + cp932::ToUtf8(a);
       std::fprintf(eventOut, "%s\n", line.c_str());

@@ -161,6 +161,8 @@ TEST(SceneTitles, DeletedNamesCanBeReusedAtOnce) {
                 "GetProp obj={\"a\"} prop={3} var=\"left\"\n"}});
   const std::string l = Joined(p.events);
   EXPECT_NE(l.find("3 post a 36 swap.kss 10 10\n"), std::string::npos) << l;
+  // Its sender was deleted while the handler ran; the log says so instead of naming the new box.
+  EXPECT_NE(l.find("3 done - 36 swap.kss 10 10\n"), std::string::npos) << l;
   // The second click reaches the new box (its left edge is 5).
   EXPECT_NE(l.find("6 post a 36 swap.kss 5 10\n"), std::string::npos) << l;
   EXPECT_NE(p.vars.find("\"left\": 5"), std::string::npos) << p.vars;
