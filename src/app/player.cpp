@@ -12,6 +12,7 @@
 #include "expr/convert.h"
 #include "expr/datetime.h"
 #include "gfx/codecs.h"
+#include "gfx/cursor.h"
 #include "gfx/dibx.h"
 #include "gfx/screen_manager.h"
 #include "platform/clock.h"
@@ -19,6 +20,7 @@
 #include "platform/display_modes.h"
 #include "platform/instance_lock.h"
 #include "platform/scripted_prompt.h"
+#include "platform/sdl_cursor.h"
 #include "platform/sdl_prompt.h"
 #include "platform/sdl_window.h"
 #include "scene/scene.h"
@@ -89,6 +91,58 @@ class WindowTarget : public TPresentTarget {
 
  private:
   SdlWindow& window_;
+};
+
+// The scene's cursor slot. Files come from the title and are decoded even without a window, so
+// that headless runs see the same failures.
+class PlayerCursors : public CursorHost {
+ public:
+  PlayerCursors(TVrFileManager& files, TParamCollection& vars, std::FILE* log, const int64_t& frame)
+      : files_(files), vars_(vars), log_(log), frame_(frame) {}
+  void SetDisplay(SdlCursor* display) { display_ = display; }
+
+  bool LoadCursor(const std::string& file) override {
+    bool ok = false;
+    try {
+      if (std::optional<Bytes> data = files_.ReadFile(file)) {
+        const CursorImage c = ReadCursor(*data, cp932::ToUtf8(file));
+        ok = !display_ || display_->Load(c.width, c.height, c.hotX, c.hotY, c.rgba.data());
+      }
+    } catch (const Error&) {
+      // A cursor that cannot be read is not reported; the slot keeps what it held.
+    }
+    if (ok)
+      slot_ = file;
+    else
+      Log("failed " + cp932::ToUtf8(file));
+    return ok;
+  }
+
+  void ShowCustom(bool custom) override {
+    custom_ = custom;
+    if (display_) display_->Show(custom);
+    const std::string now = custom_ && !slot_.empty() ? "custom " + cp932::ToUtf8(slot_) : "arrow";
+    if (now != shown_) {
+      shown_ = now;
+      Log(now);
+    }
+  }
+
+  std::string DefaultCursor() override { return vars_.cursor; }
+
+ private:
+  void Log(const std::string& line) {
+    if (log_) std::fprintf(log_, "%lld %s\n", static_cast<long long>(frame_), line.c_str());
+  }
+
+  TVrFileManager& files_;
+  TParamCollection& vars_;
+  std::FILE* log_;
+  const int64_t& frame_;
+  SdlCursor* display_ = nullptr;
+  std::string slot_;
+  bool custom_ = false;
+  std::string shown_ = "arrow";  // what the log last said; the system arrow at start
 };
 
 }  // namespace
@@ -217,7 +271,15 @@ int RunPlayer(const PlayerOptions& o) {
     if (!eventOut) throw Error("cannot write " + o.eventLog.string());
   }
   Closer closeEvents{eventOut};
+  std::FILE* cursorOut = nullptr;
+  if (!o.cursorLog.empty()) {
+    cursorOut = std::fopen(o.cursorLog.c_str(), "w");
+    if (!cursorOut) throw Error("cannot write " + o.cursorLog.string());
+  }
+  Closer closeCursors{cursorOut};
   int64_t frame = 0;
+  PlayerCursors cursors(files, vars, cursorOut, frame);
+  scene.SetCursorHost(&cursors);
   if (eventOut)
     scene.Events().SetObserver([&](const char* what, const QueuedEvent& e) {
       // A sender that is gone (or has no name) shows as "-", so every line splits alike.
@@ -285,9 +347,17 @@ int RunPlayer(const PlayerOptions& o) {
       std::fprintf(stderr, "kova play: %s; playing without a window\n", e.what());
     }
   }
+  // Declared after the window so that it goes first; the scene forgets the host before both.
+  std::unique_ptr<SdlCursor> cursorDisplay;
+  struct Unplug {
+    TKovaBaseList& scene;
+    ~Unplug() { scene.SetCursorHost(nullptr); }
+  } unplug{scene};
   if (window) {
     windowTarget = std::make_unique<WindowTarget>(*window);
     screens.SetTarget(windowTarget.get());
+    cursorDisplay = std::make_unique<SdlCursor>();
+    cursors.SetDisplay(cursorDisplay.get());
     // Full screen is the desktop's own mode, letterboxed; the list of modes is what scripts see.
     int32_t desktopBits = 24;
     const auto listed = EnumerateDisplayModes(&desktopBits);

@@ -30,6 +30,9 @@ struct PlayerOptions {
   std::vector<std::pair<int64_t, std::filesystem::path>> screenshots;  // after frame N, PNG
   std::vector<std::pair<int64_t, std::filesystem::path>> dumpSceneAt;  // after frame N, JSON
   std::filesystem::path eventLog;
+  // One line per change of the mouse cursor shown: FRAME custom FILE, FRAME arrow, FRAME failed
+  // FILE.
+  std::filesystem::path cursorLog;
 };
 
 // One line of scripted input, applied before the input phase of its frame.

@@ -19,7 +19,7 @@ constexpr const char* kUsage =
     "                 [--disc-root DIR]... [--seed N] [--date YYYY-MM-DDTHH:MM:SS]\n"
     "                 [--input FILE] [--screenshot FRAME:FILE.png]... [--dump-scene "
     "FRAME:FILE]...\n"
-    "                 [--event-log FILE]\n"
+    "                 [--event-log FILE] [--cursor-log FILE]\n"
     "\n"
     "Plays a title. DIR... are the title's folders (each may hold a game.dat; the first is also\n"
     "where save.dat lives). Without one the player looks beside itself and in the title\n"
@@ -34,7 +34,9 @@ constexpr const char* kUsage =
     "  --screenshot   the screen after frame FRAME as a PNG\n"
     "  --dump-scene   the scene objects and their properties as JSON after frame FRAME\n"
     "  --event-log    one line per queued event: frame, post/done/drop, sender, code, handler,\n"
-    "                 arguments";
+    "                 arguments\n"
+    "  --cursor-log   one line per change of the mouse cursor shown: FRAME custom FILE,\n"
+    "                 FRAME arrow, or FRAME failed FILE for a cursor file that cannot be loaded";
 
 int64_t Number(const std::string& text, const char* what, int64_t min, int64_t max) {
   try {
@@ -87,6 +89,7 @@ int RunPlay(std::span<char* const> argv) {
   o.dumpSceneAt = framed("dump-scene");
   if (auto f = args.Option("input")) o.inputFile = *f;
   if (auto f = args.Option("event-log")) o.eventLog = *f;
+  if (auto f = args.Option("cursor-log")) o.cursorLog = *f;
   for (const std::string& a : args.Options("answer")) {
     if (a == "ok")
       o.answers.push_back(PromptAnswer::kOk);

@@ -318,9 +318,8 @@ void TKovaBaseList::MouseDispatch(TKovaBase& s) {
   TKovaControl* h = s.HitTest({s.mouseX, s.mouseY}, accepted);
   s.capture = 0;
   uint32_t hid = h ? h->Id() : 0;
+  ShowCursorFor(s, h);
   if (h) {
-    // The wanted cursor; the shell shows it (and remembers files that fail to load).
-    s.cursorFile = h->GetEffectiveCursor();
     if (s.leftClick) {
       h->DoLButtonDown();
       if ((h = control(hid)) && !h->IsPaused() && h->HandleKey()) SetFocus(h);
@@ -346,6 +345,29 @@ void TKovaBaseList::MouseDispatch(TKovaBase& s) {
   }
   s.hover = control(hid) ? hid : 0;
   s.moved = false;
+}
+
+void TKovaBaseList::ShowCursorFor(TKovaBase& s, const TKovaControl* h) {
+  if (!cursorHost_) return;
+  // Empty space shows what an object without a cursor of its own shows.
+  std::string f = h ? h->GetEffectiveCursor() : std::string();
+  if (f.empty()) f = cursorHost_->DefaultCursor();
+  if (!f.empty() && f != cursorSlot_ && !failedCursors_.count(f)) {
+    if (cursorHost_->LoadCursor(f)) {
+      cursorSlot_ = f;
+      s.cursorFile = f;
+      cursorCustom_ = true;
+      cursorHost_->ShowCustom(true);
+      return;
+    }
+    failedCursors_.insert(f);
+  }
+  // A file that failed to load leaves the slot showing whatever it held.
+  const bool custom = !f.empty();
+  if (custom != cursorCustom_) {
+    cursorCustom_ = custom;
+    cursorHost_->ShowCustom(custom);
+  }
 }
 
 bool TKovaBaseList::Update() {

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "common/clip_list.h"
 #include "gfx/dibx.h"
 #include "gfx/wipe.h"
+#include "scene/cursor_host.h"
 #include "scene/object.h"
 
 namespace kova {
@@ -42,7 +44,7 @@ class TKovaBase : public TKovaControl {
   uint8_t capture = 0;  // kCaptureLeft | kCaptureRight
   uint32_t hover = 0;   // object id
   bool wheelDownNew = false, wheelDown = false, wheelUpNew = false, wheelUp = false;
-  std::string cursorFile;
+  std::string cursorFile;  // the last cursor file this layer loaded into the shell's slot
   static constexpr uint8_t kCaptureLeft = 4, kCaptureRight = 8;
 
  private:
@@ -149,6 +151,10 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   void KeyEvent(int code, bool down);
   void ClearKeys();
 
+  // ---- Cursor ----
+  // The shell's cursor slot; none (the default) leaves cursors alone.
+  void SetCursorHost(CursorHost* host) { cursorHost_ = host; }
+
   // ---- Persistence ----
   void SaveToStream(ByteWriter& w) const override;
   // Reads into a fresh scene and takes it over only when the whole record is sound.
@@ -167,6 +173,8 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
  private:
   void Adopt(std::unique_ptr<TKovaObject> o);
   void MouseDispatch(TKovaBase& s);
+  // Shows the cursor of the object under the mouse (nil: nothing there).
+  void ShowCursorFor(TKovaBase& s, const TKovaControl* h);
   void TakeOver(TKovaBaseList& other);
   void MakeScreens();
 
@@ -189,6 +197,11 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
       keyTriggered_{};
   std::array<int32_t, 256> keyRepeat_{};
   bool keyDownHappened_ = false, keyUpHappened_ = false, keyRepeatHappened_ = false;
+  // One slot serves both layers, so what it holds and whether it is shown are kept here.
+  CursorHost* cursorHost_ = nullptr;
+  std::string cursorSlot_;
+  bool cursorCustom_ = false;
+  std::set<std::string> failedCursors_;  // tried once; never reloaded every frame
 };
 
 }  // namespace kova

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "gfx/codecs.h"
+#include "gfx/cursor.h"
 #include "gfx/vel.h"
 #include "testutil/run_kova.h"
 #include "testutil/temp_dir.h"
@@ -250,6 +251,50 @@ TEST(ImageCli, UsageErrorsExitTwo) {
   auto r = RunKova({"image", "--help"});
   EXPECT_EQ(r.code, 0);
   EXPECT_TRUE(Contains(r.out, "kova image convert IN OUT")) << r.out;
+}
+
+TEST(ImageCli, CursorsFromAndToPictures) {
+  test::TempDir dir;
+  const TDIBSurface pic = Pattern(9, 5, true);
+  const auto png = dir.Write("in.png", WritePng(pic));
+  const auto cur = dir / "hand.cur";
+  auto r = RunKova({"image", "convert", png.string(), cur.string(), "--hot", "8,4"});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.out, cur.string() + ": cursor 9x5, hot spot 8,4\n");
+  const CursorImage c = ReadCursor(test::ReadFileBytes(cur), "hand.cur");
+  EXPECT_EQ(c.hotX, 8);
+  EXPECT_EQ(c.hotY, 4);
+  r = RunKova({"image", "info", cur.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "cursor: 9x5, hot spot 8,4\n")) << r.out;
+
+  // Back to PNG: colour and alpha as they were.
+  const auto back = dir / "back.png";
+  r = RunKova({"image", "convert", cur.string(), back.string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  ExpectSamePixels(pic, ReadPngFile(back), "cursor to PNG");
+
+  // A cursor copied keeps its hot spot unless told otherwise; the name does not decide the kind.
+  const auto ani = dir.Write("renamed.ani", test::ReadFileBytes(cur));
+  r = RunKova({"image", "convert", ani.string(), (dir / "copy.cur").string()});
+  ASSERT_EQ(r.code, 0) << r.err;
+  EXPECT_TRUE(Contains(r.out, "hot spot 8,4")) << r.out;
+
+  const auto big = dir.Write("big.png", WritePng(Pattern(257, 1, false)));
+  r = RunKova({"image", "convert", big.string(), (dir / "big.cur").string()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Contains(r.err, "at most 256x256")) << r.err;
+  for (const char* hot : {"9,0", "0,5", "1", "-1,0"}) {
+    r = RunKova({"image", "convert", png.string(), (dir / "o.cur").string(), "--hot", hot});
+    EXPECT_EQ(r.code, 2) << hot;
+  }
+  r = RunKova({"image", "convert", png.string(), (dir / "o.png").string(), "--hot", "1,1"});
+  EXPECT_EQ(r.code, 2);
+  const auto bad = dir.Write("bad.cur", Bytes{0, 0, 2, 0, 0, 0});
+  r = RunKova({"image", "info", bad.string()});
+  EXPECT_EQ(r.code, 1);
+  EXPECT_TRUE(Contains(r.err, "damaged at offset 4: no images")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir / "o.cur"));
 }
 
 }  // namespace

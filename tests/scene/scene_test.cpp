@@ -373,5 +373,57 @@ TEST(SceneLinkIds, DeletedObjectsAreNeverFoundAgain) {
   EXPECT_EQ(s.FindObject("a"), b->Id());
 }
 
+// Records what the scene asks of the shell's cursor slot.
+class FakeCursors : public CursorHost {
+ public:
+  bool LoadCursor(const std::string& file) override {
+    calls.push_back("load " + file);
+    return file != "bad.cur";
+  }
+  void ShowCustom(bool custom) override { calls.push_back(custom ? "custom" : "arrow"); }
+  std::string DefaultCursor() override { return defaultCursor; }
+  std::vector<std::string> calls;
+  std::string defaultCursor;
+};
+
+TEST(SceneInput, CursorSlotIsLoadedOncePerFileAndShownAgain) {
+  TKovaBaseList s(100, 100);
+  FakeCursors host;
+  s.SetCursorHost(&host);
+  NewBox(s, "a", {0, 0, 10, 10})->SetProp(PR_CURSOR, PropValue::Str("a.cur"));
+  NewBox(s, "b", {10, 0, 20, 10});
+  NewBox(s, "c", {20, 0, 30, 10})->SetProp(PR_CURSOR, PropValue::Str("bad.cur"));
+  struct Step {
+    int32_t x;
+    const char* what;
+    std::vector<std::string> calls;
+  } steps[] = {
+      {5, "onto a", {"load a.cur", "custom"}},
+      {6, "within a: nothing", {}},
+      {15, "onto b", {"arrow"}},
+      {5, "back onto a: shown again, not loaded again", {"custom"}},
+      {25, "onto c: the load fails, the slot stays shown", {"load bad.cur"}},
+      {15, "onto b", {"arrow"}},
+      {25, "onto c: not tried again", {"custom"}},
+      {50, "empty space", {"arrow"}},
+  };
+  for (const Step& st : steps) {
+    SCOPED_TRACE(st.what);
+    host.calls.clear();
+    InputFrame in;
+    in.hasMouse = true, in.mouseX = st.x, in.mouseY = 5;
+    s.ProcessInput(in, 16);
+    EXPECT_EQ(host.calls, st.calls);
+  }
+  EXPECT_EQ(s.ActiveScreen().cursorFile, "a.cur");
+  // The default serves objects without a cursor and empty space.
+  host.defaultCursor = "d.cur";
+  host.calls.clear();
+  s.ProcessInput(InputFrame(), 16);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"load d.cur", "custom"}));
+  s.SetCursorHost(nullptr);
+  s.ProcessInput(InputFrame(), 16);  // without a shell nothing is asked
+}
+
 }  // namespace
 }  // namespace kova
