@@ -58,6 +58,23 @@ void TKovaBase::DrawDirty(TCustomDIBX& target) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TKovaList
+
+bool TKovaList::Add(const TKovaControl& c) {
+  if (Contains(c.Id())) return false;
+  ids_.push_back(c.Id());
+  return true;
+}
+
+void TKovaList::Remove(uint32_t id) {
+  std::erase(ids_, id);
+}
+
+bool TKovaList::Contains(uint32_t id) const {
+  return std::find(ids_.begin(), ids_.end(), id) != ids_.end();
+}
+
+// ---------------------------------------------------------------------------------------------
 // TKovaBaseList
 
 TKovaBaseList::TKovaBaseList(int32_t width, int32_t height)
@@ -88,9 +105,11 @@ void TKovaBaseList::SetSize(int32_t w, int32_t h) {
 }
 
 void TKovaBaseList::Adopt(std::unique_ptr<TKovaObject> o) {
-  o->Create();
+  // The id comes first, so that a type may enter id lists (right-click closers) in Create.
+  // Create names the object directly; the name index counts it below.
   o->SetId(NextId());
   byId_[o->Id()] = o.get();
+  o->Create();
   ++names_[o->GetName()];
   if (updateVisit_) updateVisit_->push_back(o->Id());
   objects_.push_back(std::move(o));
@@ -174,6 +193,7 @@ void TKovaBaseList::Forget(TKovaObject* o) {
   }
   for (auto& s : screens_)
     if (s->hover == id) s->hover = 0, s->capture = 0;
+  rightClickClosers_.Remove(id);
   events_.RemovePendingOf(id);
 }
 
@@ -223,6 +243,7 @@ void TKovaBaseList::ClearKeys() {
 }
 
 void TKovaBaseList::ProcessInput(const InputFrame& in, int32_t deltaMs) {
+  frameDelta_ = deltaMs;
   // What the window saw since the last frame.
   if (in.hasMouse)
     for (auto& s : screens_) {
@@ -279,6 +300,19 @@ void TKovaBaseList::MouseDispatch(TKovaBase& s) {
     TKovaObject* o = Get(id);
     return o ? o->AsControl() : nullptr;
   };
+  // An open menu or map image on this screen takes the right press before anything else.
+  if (s.rightClick) {
+    const std::vector<uint32_t> closers = rightClickClosers_.Ids();
+    for (uint32_t id : closers) {
+      TKovaControl* c = control(id);
+      if (c && c->GetProp(PR_RCLICKSCRAP).b && c->IsVisible() && c->Screen() == &s &&
+          !c->IsPaused() && (c->IgnoreMouse() == 0 || c->IgnoreMouse() == 3) &&
+          c->CloseByRightClick()) {
+        s.rightClick = false;
+        break;
+      }
+    }
+  }
   if (s.capture) {
     if (TKovaControl* h = control(s.hover)) {
       if ((s.capture & TKovaBase::kCaptureLeft) && !s.leftHeld) {
@@ -329,6 +363,8 @@ void TKovaBaseList::MouseDispatch(TKovaBase& s) {
 }
 
 bool TKovaBaseList::Update() {
+  for (auto& s : screens_)
+    s->Update();  // their motion only; a screen is never deleted
   std::vector<uint32_t> visit;
   visit.reserve(objects_.size());
   for (auto& o : objects_)
@@ -416,6 +452,7 @@ void TKovaBaseList::Reset() {
     DeleteObject(o);
   }
   pending_.clear();
+  rightClickClosers_.Clear();
   int32_t mx = screens_[0]->mouseX, my = screens_[0]->mouseY;
   MakeScreens();
   for (auto& s : screens_) {
@@ -500,10 +537,14 @@ void TKovaBaseList::TakeOver(TKovaBaseList& other) {
   std::swap(focus_, other.focus_);
   std::swap(refocus_, other.refocus_);
   events_.SwapItems(other.events_);  // the observer stays with this scene
+  rightClickClosers_.Swap(other.rightClickClosers_);
   for (auto& s : screens_)
     s->owner_ = this;
-  for (auto& o : objects_)
+  for (auto& o : objects_) {
     o->owner_ = this;
+    if (TKovaControl* c = o->AsControl(); c && c->GetMotion())
+      c->GetMotion()->Film().SetMotionControl(this, c->Id());
+  }
   for (auto& s : other.screens_)
     s->owner_ = &other;
   for (auto& o : other.objects_)

@@ -50,6 +50,21 @@ class TKovaBase : public TKovaControl {
   TDIBX surface_;
 };
 
+// Controls without duplicates, held by id so that a deleted control is simply skipped.
+class TKovaList {
+ public:
+  // False when the control is already in the list.
+  bool Add(const TKovaControl& c);
+  void Remove(uint32_t id);
+  bool Contains(uint32_t id) const;
+  const std::vector<uint32_t>& Ids() const { return ids_; }
+  void Clear() { ids_.clear(); }
+  void Swap(TKovaList& o) { ids_.swap(o.ids_); }
+
+ private:
+  std::vector<uint32_t> ids_;
+};
+
 // What the shell saw since the last frame; the scene latches it in its input phase.
 struct InputFrame {
   bool active = true;
@@ -109,6 +124,17 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   void Flip();
   void ClearDirty();
 
+  // The elapsed time of the current frame (set by the input phase); motions advance by it.
+  int32_t FrameDelta() const { return frameDelta_; }
+  void SetFrameDelta(int32_t ms) { frameDelta_ = ms; }
+
+  // ---- Right-click closers ----
+  // Types that close on a right press (map images, menus) add themselves when created and
+  // remove themselves when destroyed; deleted controls also leave the list.
+  void AddRightClickCloser(TKovaControl& c) { rightClickClosers_.Add(c); }
+  void RemoveRightClickCloser(TKovaControl& c) { rightClickClosers_.Remove(c.Id()); }
+  const TKovaList& RightClickClosers() const { return rightClickClosers_; }
+
   // ---- Focus and keys ----
   TKovaControl* Focus() const;
   void SetFocus(TKovaControl* c);
@@ -152,6 +178,8 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   std::vector<uint32_t> pending_;
   std::vector<uint32_t>* updateVisit_ = nullptr;  // objects the running update still visits
   TTimerList events_;
+  TKovaList rightClickClosers_;
+  int32_t frameDelta_ = 0;
   uint32_t focus_ = 0;
   bool refocus_ = true;
   std::array<uint8_t, 256> keyDown_{}, keyPressAccum_{}, keyPressed_{}, keyTrigger_{},
