@@ -330,6 +330,51 @@ TEST_F(Motions, ASavedMotionStartsAgainInTheLoadedScene) {
   EXPECT_EQ(lb->GetProp(PR_SOURCE).s, "ten.kmt");
 }
 
+// A control with its own picture surface and zoom, as the picture types have.
+class Picture : public TKovaControl {
+ public:
+  using TKovaControl::TKovaControl;
+  int32_t ZoomX() const override { return zoom; }
+  bool HasPictureSurface() const override { return true; }
+  int32_t SurfaceWidth() const override { return surfaceWidth; }
+  int32_t zoom = 512, surfaceWidth = 100;
+};
+
+// A picture on a zoomed picture is placed in the parent's source pixels, unless a motion places
+// it; a parent without width cannot give that ratio and never divides by zero.
+TEST_F(Motions, PicturesOnZoomedPicturesAndMotions) {
+  auto* p = scene.Make<Picture>();
+  p->SetParent(&scene.ActiveScreen());
+  p->SetBounds(10, 0, 150, 10);  // 100 source pixels shown 150 wide
+  auto* c = scene.Make<Picture>();
+  c->SetParent(p);
+  c->SetProp(PR_POSZOOMED, PropValue::Bool(true));
+  c->SetLeft(30);
+  EXPECT_EQ(c->ScreenLeft(), 10 + 45);  // 30 source pixels at 1.5 display pixels each
+  c->zoom = 256;                        // zooms differ: the ordinary placement
+  EXPECT_EQ(c->ScreenLeft(), 10 + 30);
+  c->zoom = 512;
+  p->SetWidth(0);
+  EXPECT_EQ(c->ScreenLeft(), 10 + 60);
+  p->surfaceWidth = 0;
+  p->SetWidth(150);
+  EXPECT_EQ(c->ScreenLeft(), 10 + 60);
+  p->surfaceWidth = 100;
+  c->SetLeft(INT32_MAX);
+  c->SetOffsetX(INT32_MIN);  // the 16.16 products need 64 bits
+  EXPECT_EQ(c->ScreenLeft(), INT32_MAX);
+  c->SetOffsetX(0);
+  c->SetLeft(30);
+
+  c->StartMotion("ten.kmt");
+  Frame(0);
+  Frame(0);
+  Frame(33);  // frame 2: MotionX 20
+  EXPECT_EQ(c->ScreenLeft(), 10 + 20);
+  c->DiscardMotion();
+  EXPECT_EQ(c->ScreenLeft(), 10 + 45);
+}
+
 // ---- Right-click closers ----
 
 // A control that closes itself on a right press, as menus and map images do.
