@@ -538,17 +538,20 @@ void TKovaBaseList::TakeOver(TKovaBaseList& other) {
   std::swap(refocus_, other.refocus_);
   events_.SwapItems(other.events_);  // the observer stays with this scene
   rightClickClosers_.Swap(other.rightClickClosers_);
+  // Films find their control through its scene.
+  auto own = [](TKovaBaseList* scene, TKovaObject& o) {
+    o.owner_ = scene;
+    if (TKovaControl* c = o.AsControl(); c && c->GetMotion())
+      c->GetMotion()->Film().SetMotionControl(scene, c->Id());
+  };
   for (auto& s : screens_)
-    s->owner_ = this;
-  for (auto& o : objects_) {
-    o->owner_ = this;
-    if (TKovaControl* c = o->AsControl(); c && c->GetMotion())
-      c->GetMotion()->Film().SetMotionControl(this, c->Id());
-  }
+    own(this, *s);
+  for (auto& o : objects_)
+    own(this, *o);
   for (auto& s : other.screens_)
-    s->owner_ = &other;
+    own(&other, *s);
   for (auto& o : other.objects_)
-    o->owner_ = &other;
+    own(&other, *o);
 }
 
 }  // namespace kova
