@@ -1,6 +1,8 @@
 #include "scene/box.h"
 
 #include "common/colour.h"
+#include "common/cp932.h"
+#include "common/error.h"
 #include "gfx/dibx.h"
 
 namespace kova {
@@ -26,6 +28,10 @@ void Paint(TCustomDIBX& t, const Rect& r, int32_t color, int32_t alpha, int32_t 
 }
 
 }  // namespace
+
+bool IsMotionFile(const std::string& name) {
+  return name.size() >= 4 && cp932::EqualNoCase(name.substr(name.size() - 4), ".kmt");
+}
 
 void TKovaBox::Draw(TCustomDIBX& target) {
   if (alpha_ > 0 && alpha_ < 512) {
@@ -70,7 +76,9 @@ PropValue TKovaBox::GetProp(int code) {
 void TKovaBox::SetProp(int code, const PropValue& v) {
   switch (code) {
     case PR_SOURCE:
-      source_ = v.s;  // motion files arrive with films
+      source_ = v.s;
+      // Other sources only store the name (and leave a running motion alone).
+      if (IsMotionFile(source_)) StartMotion(source_);
       break;
     case PR_BORDERWIDTH:
       if (v.i != borderWidth_) borderWidth_ = v.i, Invalidate();
@@ -86,6 +94,7 @@ void TKovaBox::SetProp(int code, const PropValue& v) {
       break;
     case PR_REPEAT:
       repeat_ = v.b;
+      if (repeat_ && motion_ && motion_->Finished()) RestartMotion();
       break;
     case PR_ONPLAYEND:
       onPlayEnd_ = v.s;
@@ -122,7 +131,14 @@ void TKovaBox::LoadFromStream(ByteReader& r, int version, int depth) {
   alpha_ = r.I32();
   if (version > 103) {
     onIdle_ = ReadSceneString(r);
-    SetProp(PR_SOURCE, PropValue::Str(ReadSceneString(r)));
+    // The motion starts again from its first frame. A motion file that can no longer be read
+    // costs the box its motion, not the whole save.
+    std::string source = ReadSceneString(r);
+    try {
+      SetProp(PR_SOURCE, PropValue::Str(source));
+    } catch (const Error&) {
+      source_ = std::move(source);
+    }
     repeat_ = r.U8() != 0;
     autoScrap_ = r.U8() != 0;
     onPlayEnd_ = ReadSceneString(r);

@@ -5,6 +5,9 @@
 
 namespace kova {
 
+// Sources with the ".kmt" extension (any case) are motion files.
+bool IsMotionFile(const std::string& name);
+
 class TKovaBox : public TKovaControl {
  public:
   using TKovaControl::TKovaControl;
@@ -14,6 +17,9 @@ class TKovaBox : public TKovaControl {
   bool IsPaused() const override { return paused_; }
   const std::string& OnIdle() const override { return onIdle_; }
   void Draw(TCustomDIBX& target) override;
+  bool RepeatOn() const override { return repeat_; }
+  bool AutoScrapOn() const override { return autoScrap_; }
+  const std::string& OnPlayEnd() const override { return onPlayEnd_; }
   void SaveToStream(ByteWriter& w) const override;
   void LoadFromStream(ByteReader& r, int version, int depth) override;
 

@@ -284,7 +284,7 @@ int32_t TKovaControl::Axis(bool v, bool withParent) const {
     b = flip ? size - off - 1 : off;
   else
     b = flip ? size - off * zoom / 256 - 1 : off * zoom / 256;
-  const int64_t c = posZoomed_ && !HasMotion() ? pos * zoom / 256 : pos;
+  const int64_t c = HasMotion() ? (v ? motionY_ : motionX_) : posZoomed_ ? pos * zoom / 256 : pos;
   return Sat(c + parentPos - scroll - b + plus);
 }
 
@@ -336,6 +336,52 @@ void TKovaControl::SetClip(int which, int32_t v) {
 void TKovaControl::SetPlus(bool y, int32_t v) {
   int32_t& f = y ? plusY_ : plusX_;
   if (v != f) Invalidate(), f = v, Invalidate();
+}
+
+void TKovaControl::SetMotionPos(int32_t x, int32_t y) {
+  if (x == motionX_ && y == motionY_) return;
+  Invalidate();
+  motionX_ = x, motionY_ = y;
+  Invalidate();
+}
+
+// ---- Motion ----
+
+void TKovaControl::StartMotion(const std::string& file) {
+  DiscardMotion();
+  const MotionFilmLoader& load = GetMotionFilmLoader();
+  if (!load || !owner_) return;
+  std::unique_ptr<MotionFilm> film = load(*owner_, file);
+  if (!film) return;
+  film->SetMotionControl(owner_, Id());
+  motion_ = std::make_unique<TKovaMotion>(std::move(film));
+}
+
+void TKovaControl::RestartMotion() {
+  if (motion_) motion_->Restart();
+}
+
+void TKovaControl::DiscardMotion() {
+  if (!motion_) return;
+  Invalidate();  // where the motion had put it
+  motion_.reset();
+  motionX_ = motionY_ = 0;
+  Invalidate();
+  SetSubPriority(0);
+}
+
+const std::string& TKovaControl::OnPlayEnd() const {
+  static const std::string kEmpty;
+  return kEmpty;
+}
+
+bool TKovaControl::Update() {
+  if (!motion_ || !owner_) return false;
+  if (!motion_->Advance(*this, owner_->FrameDelta(), RepeatOn())) return false;
+  if (AutoScrapOn()) return true;
+  if (!OnPlayEnd().empty())
+    owner_->Events().Post(Id(), OnPlayEnd(), {}, static_cast<uint8_t>(PR_ONPLAYEND));
+  return false;
 }
 
 // ---- State ----
@@ -422,7 +468,7 @@ PropValue TKovaControl::GetProp(int code) {
     case PR_ANIPAUSED:
       return PropValue::Bool(AniPaused());
     case PR_PLAYING:
-      return PropValue::Bool(false);
+      return PropValue::Bool(motion_ && !motion_->Finished() && !IsPaused() && !AniPaused());
     case PR_HANDLEKEY:
       return PropValue::Bool(handleKey_);
     case PR_PLUSX:

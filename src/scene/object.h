@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "common/bytes.h"
 #include "common/geometry.h"
+#include "scene/motion.h"
 #include "scene/props.h"
 #include "script/callman.h"
 
@@ -83,6 +85,11 @@ class TKovaObject {
   virtual bool Update() { return false; }
   virtual void Invalidate() {}
   virtual bool WantsAutoName() const { return true; }
+  // Attaches a motion played from a frame-list file (controls only).
+  virtual void StartMotion(const std::string& file) {}
+  virtual void RestartMotion() {}
+  // Offered a right press first when registered as a right-click closer; true consumes it.
+  virtual bool CloseByRightClick() { return false; }
 
   virtual void SaveToStream(ByteWriter& w) const;
   virtual void LoadFromStream(ByteReader& r, int version, int depth);
@@ -158,7 +165,7 @@ class TKovaControl : public TKovaComponent {
   virtual bool HasPictureSurface() const { return false; }
   virtual int32_t SurfaceWidth() const { return 0; }
   virtual int32_t SurfaceHeight() const { return 0; }
-  bool HasMotion() const { return false; }
+  bool HasMotion() const { return motion_ != nullptr; }
   int32_t ScreenLeft() const;
   int32_t ScreenTop() const;
   Rect ScreenRect() const;
@@ -177,6 +184,26 @@ class TKovaControl : public TKovaComponent {
   void SetHandleKey(bool v);
   bool AniPaused() const;
   const std::string& Cursor() const { return cursor_; }
+  int32_t MotionX() const { return motionX_; }
+  int32_t MotionY() const { return motionY_; }
+  // Film tracks place the control here while a motion is attached.
+  void SetMotionPos(int32_t x, int32_t y);
+
+  // ---- Motion ----
+  TKovaMotion* GetMotion() const { return motion_.get(); }
+  // Replaces any motion by one from the file. Without a film loader nothing is attached; a
+  // loader's error reaches the caller and leaves no motion.
+  void StartMotion(const std::string& file) override;
+  void RestartMotion() override;
+  // Frees the motion; the control returns to its own position and sub-priority.
+  void DiscardMotion();
+  // Advances the motion; at its end the control asks to be deleted (AutoScrap) or posts
+  // OnPlayEnd.
+  bool Update() override;
+  // What the type stores for its playback (none for a plain control).
+  virtual bool RepeatOn() const { return false; }
+  virtual bool AutoScrapOn() const { return false; }
+  virtual const std::string& OnPlayEnd() const;
 
   // ---- Drawing ----
   void Invalidate() override;
@@ -227,6 +254,7 @@ class TKovaControl : public TKovaComponent {
   int32_t clip_[4] = {0, 0, 0, 0};
   int32_t motionX_ = 0, motionY_ = 0, plusX_ = 0, plusY_ = 0;
   bool aniPaused_ = false, handleKey_ = false;
+  std::unique_ptr<TKovaMotion> motion_;
 
  private:
   int32_t Axis(bool vertical, bool withParent) const;

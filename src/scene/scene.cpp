@@ -58,6 +58,23 @@ void TKovaBase::DrawDirty(TCustomDIBX& target) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// TKovaList
+
+bool TKovaList::Add(const TKovaControl& c) {
+  if (Contains(c.Id())) return false;
+  ids_.push_back(c.Id());
+  return true;
+}
+
+void TKovaList::Remove(uint32_t id) {
+  std::erase(ids_, id);
+}
+
+bool TKovaList::Contains(uint32_t id) const {
+  return std::find(ids_.begin(), ids_.end(), id) != ids_.end();
+}
+
+// ---------------------------------------------------------------------------------------------
 // TKovaBaseList
 
 TKovaBaseList::TKovaBaseList(int32_t width, int32_t height)
@@ -88,9 +105,11 @@ void TKovaBaseList::SetSize(int32_t w, int32_t h) {
 }
 
 void TKovaBaseList::Adopt(std::unique_ptr<TKovaObject> o) {
-  o->Create();
+  // The id comes first, so that a type may enter id lists (right-click closers) in Create.
+  // Create names the object directly; the name index counts it below.
   o->SetId(NextId());
   byId_[o->Id()] = o.get();
+  o->Create();
   ++names_[o->GetName()];
   if (updateVisit_) updateVisit_->push_back(o->Id());
   objects_.push_back(std::move(o));
@@ -190,6 +209,7 @@ void TKovaBaseList::Forget(TKovaObject* o) {
   }
   for (auto& s : screens_)
     if (s->hover == id) s->hover = 0, s->capture = 0;
+  rightClickClosers_.Remove(id);
   events_.RemovePendingOf(id);
 }
 
@@ -262,6 +282,7 @@ void TKovaBaseList::ApplyInput(const InputFrame& in) {
 }
 
 void TKovaBaseList::ProcessInput(const InputFrame& in, int32_t deltaMs) {
+  frameDelta_ = deltaMs;
   ApplyInput(in);
   if (refocus_) {
     SetFocus(ActiveScreen().FindFocusTarget());
@@ -299,6 +320,19 @@ void TKovaBaseList::MouseDispatch(TKovaBase& s) {
     TKovaObject* o = Get(id);
     return o ? o->AsControl() : nullptr;
   };
+  // An open menu or map image on this screen takes the right press before anything else.
+  if (s.rightClick) {
+    const std::vector<uint32_t> closers = rightClickClosers_.Ids();
+    for (uint32_t id : closers) {
+      TKovaControl* c = control(id);
+      if (c && c->GetProp(PR_RCLICKSCRAP).b && c->IsVisible() && c->Screen() == &s &&
+          !c->IsPaused() && (c->IgnoreMouse() == 0 || c->IgnoreMouse() == 3) &&
+          c->CloseByRightClick()) {
+        s.rightClick = false;
+        break;
+      }
+    }
+  }
   if (s.capture) {
     if (TKovaControl* h = control(s.hover)) {
       if ((s.capture & TKovaBase::kCaptureLeft) && !s.leftHeld) {
@@ -371,6 +405,8 @@ void TKovaBaseList::ShowCursorFor(TKovaBase& s, const TKovaControl* h) {
 }
 
 bool TKovaBaseList::Update() {
+  for (auto& s : screens_)
+    s->Update();  // their motion only; a screen is never deleted
   std::vector<uint32_t> visit;
   visit.reserve(objects_.size());
   for (auto& o : objects_)
@@ -484,6 +520,7 @@ void TKovaBaseList::Reset() {
     DeleteObject(o);
   }
   pending_.clear();
+  rightClickClosers_.Clear();
   int32_t mx = screens_[0]->mouseX, my = screens_[0]->mouseY;
   MakeScreens();
   for (auto& s : screens_) {
@@ -571,14 +608,21 @@ void TKovaBaseList::TakeOver(TKovaBaseList& other) {
   transition_.reset();
   transitionActive_ = 0;
   events_.SwapItems(other.events_);  // the observer stays with this scene
+  rightClickClosers_.Swap(other.rightClickClosers_);
+  // Films find their control through its scene.
+  auto own = [](TKovaBaseList* scene, TKovaObject& o) {
+    o.owner_ = scene;
+    if (TKovaControl* c = o.AsControl(); c && c->GetMotion())
+      c->GetMotion()->Film().SetMotionControl(scene, c->Id());
+  };
   for (auto& s : screens_)
-    s->owner_ = this;
+    own(this, *s);
   for (auto& o : objects_)
-    o->owner_ = this;
+    own(this, *o);
   for (auto& s : other.screens_)
-    s->owner_ = &other;
+    own(&other, *s);
   for (auto& o : other.objects_)
-    o->owner_ = &other;
+    own(&other, *o);
 }
 
 }  // namespace kova

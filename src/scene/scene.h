@@ -53,6 +53,21 @@ class TKovaBase : public TKovaControl {
   TDIBX surface_;
 };
 
+// Controls without duplicates, held by id so that a deleted control is simply skipped.
+class TKovaList {
+ public:
+  // False when the control is already in the list.
+  bool Add(const TKovaControl& c);
+  void Remove(uint32_t id);
+  bool Contains(uint32_t id) const;
+  const std::vector<uint32_t>& Ids() const { return ids_; }
+  void Clear() { ids_.clear(); }
+  void Swap(TKovaList& o) { ids_.swap(o.ids_); }
+
+ private:
+  std::vector<uint32_t> ids_;
+};
+
 // What the shell saw since the last frame; the scene latches it in its input phase.
 struct InputFrame {
   bool active = true;
@@ -137,6 +152,16 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   uint8_t TransitionActive() const { return transitionActive_; }
   // The area the transition repainted in the last draw; empty when none ran.
   const Rect& TransitionRect() const { return transitionRect_; }
+  // The elapsed time of the current frame (set by the input phase); motions advance by it.
+  int32_t FrameDelta() const { return frameDelta_; }
+  void SetFrameDelta(int32_t ms) { frameDelta_ = ms; }
+
+  // ---- Right-click closers ----
+  // Types that close on a right press (map images, menus) add themselves when created and
+  // remove themselves when destroyed; deleted controls also leave the list.
+  void AddRightClickCloser(TKovaControl& c) { rightClickClosers_.Add(c); }
+  void RemoveRightClickCloser(TKovaControl& c) { rightClickClosers_.Remove(c.Id()); }
+  const TKovaList& RightClickClosers() const { return rightClickClosers_; }
 
   // ---- Focus and keys ----
   TKovaControl* Focus() const;
@@ -191,6 +216,8 @@ class TKovaBaseList : public TKovaComponent, public SceneLink {
   std::unique_ptr<TCustomWipe> transition_;
   uint8_t transitionActive_ = 0;
   Rect transitionRect_;
+  TKovaList rightClickClosers_;
+  int32_t frameDelta_ = 0;
   uint32_t focus_ = 0;
   bool refocus_ = true;
   std::array<uint8_t, 256> keyDown_{}, keyPressAccum_{}, keyPressed_{}, keyTrigger_{},

@@ -69,4 +69,24 @@ bool SceneSysVars::KeyState(int index, int k) {
   }
 }
 
+std::string SceneSysVars::ReadStr(int index) {
+  if (index == kSysActiveCompo) {
+    TKovaControl* f = scene_.Focus();
+    return f ? f->GetName() : std::string();
+  }
+  return ScriptSysVars::ReadStr(index);
+}
+
+void SceneSysVars::WriteStr(int index, const std::string& v) {
+  if (index != kSysActiveCompo) return ScriptSysVars::WriteStr(index, v);
+  if (v.empty()) return;
+  TKovaObject* o = scene_.FindObjectByName(v);
+  TKovaControl* c = o ? o->AsControl() : nullptr;
+  // The same conditions under which the scene itself would hand the control the focus.
+  if (!c || c->IsScreen() || !c->IsVisible() || !c->HandleKey() || c->IsPaused() ||
+      c->Screen() != &scene_.ActiveScreen())
+    return;
+  scene_.SetFocus(c);
+}
+
 }  // namespace kova

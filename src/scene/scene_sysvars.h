@@ -17,6 +17,10 @@ class SceneSysVars : public ScriptSysVars {
   void WriteInt(int index, int32_t v) override;
   // @KeyPush, @KeyClick, @KeyRepeat: keys 0..255, then 256 wheel down and 257 wheel up.
   bool KeyState(int index, int k) override;
+  // @ActiveCompo: the focused control's name; writing a name moves the focus there when that
+  // control can take it.
+  std::string ReadStr(int index) override;
+  void WriteStr(int index, const std::string& v) override;
 
   // @FullScr reads and switches the display; without a display the value is only kept.
   std::function<bool()> readFullScreen;

@@ -179,3 +179,63 @@ TEST(Titles, InputSystemVariables) {
 
 }  // namespace
 }  // namespace kova
+
+namespace kova {
+namespace {
+
+// @ActiveCompo names the focused control; naming a control that can take the focus moves it
+// there with the focus events, anything else leaves the focus where it is. Keys then go to the
+// new focus.
+TEST(Titles, ActiveCompoMovesTheFocus) {
+  test::TempDir dir;
+  dir.Write("src/kova.kps", kProject);
+  dir.Write(
+      "src/main.kss",
+      "VarNew name=\"seen\" type=str init={\"\"} scope=global\n"
+      "VarNew name=\"keys\" type=str init={\"\"} scope=global\n"
+      "VarNew name=\"focus\" type=str init={\"\"} scope=global\n"
+      "BoxNew name={\"one\"} parent={\"\"} left={0} top={0} width={10} height={10} "
+      "handlekey={TRUE} onkeydown={\"key.kss\"} onfocusin={\"fin.kss\"} onfocusout={\"fout.kss\"}\n"
+      "BoxNew name={\"two\"} parent={\"\"} left={20} top={0} width={10} height={10} "
+      "handlekey={TRUE} onkeydown={\"key.kss\"} onfocusin={\"fin.kss\"} onfocusout={\"fout.kss\"}\n"
+      "BoxNew name={\"plain\"} parent={\"\"} left={40} top={0} width={10} height={10}\n"
+      "BoxNew name={\"hidden\"} parent={\"\"} left={60} top={0} width={10} height={10} "
+      "handlekey={TRUE} visible={FALSE}\n"
+      "BoxNew name={\"paused\"} parent={\"\"} left={80} top={0} width={10} height={10} "
+      "handlekey={TRUE} paused={TRUE} priority={-1}\n"
+      "Calc expr={seen = \"[\" ++ @ActiveCompo ++ \"]\"}\n"
+      "DoEvent\n"
+      "Calc expr={seen = seen ++ @ActiveCompo}\n"
+      "Calc expr={@ActiveCompo = \"one\"}\n"
+      "Calc expr={seen = seen ++ \",\" ++ @ActiveCompo}\n"
+      "Calc expr={@ActiveCompo = \"plain\"}\n"
+      "Calc expr={@ActiveCompo = \"hidden\"}\n"
+      "Calc expr={@ActiveCompo = \"paused\"}\n"
+      "Calc expr={@ActiveCompo = \"nosuch\"}\n"
+      "Calc expr={@ActiveCompo = \"\"}\n"
+      "Calc expr={seen = seen ++ \",\" ++ @ActiveCompo}\n"
+      "Label name=\"loop\"\n"
+      "DoEvent\n"
+      "Jump index=:loop cond={TRUE}\n");
+  dir.Write("src/key.kss", "Calc expr={keys = keys ++ @Sender}\n");
+  dir.Write("src/fin.kss", "Calc expr={focus = focus ++ \"+\" ++ @Sender}\n");
+  dir.Write("src/fout.kss", "Calc expr={focus = focus ++ \"-\" ++ @Sender}\n");
+  dir.Write("input.txt", "6 keydown 65\n7 keyup 65\n");
+  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
+  PlayerOptions o;
+  o.folders = {dir / "out"};
+  o.headless = true;
+  o.frames = 10;
+  o.inputFile = dir / "input.txt";
+  o.dumpVarsAtExit = dir / "vars.json";
+  ASSERT_EQ(RunPlayer(o), 0);
+  const Bytes b = test::ReadFileBytes(dir / "vars.json");
+  // The first input phase gives the focus to the topmost control that can take it ("two" is
+  // drawn above "one": equal priorities go by name).
+  EXPECT_EQ(std::string(b.begin(), b.end()),
+            "{\n  \"seen\": \"[]two,one,one\",\n  \"keys\": \"one\",\n"
+            "  \"focus\": \"+two-two+one\"\n}\n");
+}
+
+}  // namespace
+}  // namespace kova
