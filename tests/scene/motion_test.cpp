@@ -11,7 +11,7 @@
 namespace kova {
 namespace {
 
-struct FilmSpec {
+struct FilmShape {
   int32_t frames = 10;
   int32_t loopStart = 0;
   bool relative = false;
@@ -20,10 +20,10 @@ struct FilmSpec {
 // Frame f puts the control at base + (10 f, 0) with sub-priority f % 3, and logs f.
 class FakeFilm : public MotionFilm {
  public:
-  FakeFilm(FilmSpec spec, std::vector<int32_t>* shown) : spec_(spec), shown_(shown) {}
-  int32_t TotalFrames() const override { return spec_.frames; }
-  int32_t LoopStart() const override { return spec_.loopStart; }
-  bool Relative() const override { return spec_.relative; }
+  FakeFilm(FilmShape shape, std::vector<int32_t>* shown) : shape_(shape), shown_(shown) {}
+  int32_t TotalFrames() const override { return shape_.frames; }
+  int32_t LoopStart() const override { return shape_.loopStart; }
+  bool Relative() const override { return shape_.relative; }
   int32_t CurrentFrame() const override { return current_; }
   void SetMotionControl(TKovaBaseList* scene, uint32_t id) override { scene_ = scene, id_ = id; }
   void SetMotionBase(Point b) override { base_ = b; }
@@ -39,7 +39,7 @@ class FakeFilm : public MotionFilm {
   TKovaBaseList* Scene() const { return scene_; }
 
  private:
-  FilmSpec spec_;
+  FilmShape shape_;
   std::vector<int32_t>* shown_;
   int32_t current_ = -1;
   Point base_;
@@ -79,7 +79,7 @@ class Motions : public ::testing::Test {
     return n;
   }
 
-  std::map<std::string, FilmSpec> films = {{"ten.kmt", {10, 0, false}},
+  std::map<std::string, FilmShape> films = {{"ten.kmt", {10, 0, false}},
                                            {"three.kmt", {3, 0, false}},
                                            {"empty.kmt", {0, 0, false}},
                                            {"rel.kmt", {5, 0, true}}};
@@ -129,7 +129,7 @@ TEST_F(Motions, FrameSequenceOverDeltas) {
 TEST_F(Motions, RepeatWrapsToTheLoopStartInsideTheFilm) {
   struct Case {
     const char* what;
-    FilmSpec film;
+    FilmShape film;
     int32_t delta;  // one step after the start steps
     int32_t frame, elapsed;
   };
