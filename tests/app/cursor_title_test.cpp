@@ -2,10 +2,8 @@
 // says what was shown and when.
 #include <gtest/gtest.h>
 
-#include "app/player.h"
-#include "authoring/title_build.h"
+#include "app/play_title.h"
 #include "gfx/cursor.h"
-#include "testutil/temp_dir.h"
 
 namespace kova {
 namespace {
@@ -15,10 +13,6 @@ Bytes SmallCursor(uint8_t red) {
   c.width = 2, c.height = 2, c.hotX = 1, c.hotY = 1;
   c.rgba = {red, 0, 0, 255, 0, 0, 0, 0, 0, 0, 0, 0, red, 0, 0, 255};
   return WriteCursor(c);
-}
-
-std::string Text(const Bytes& b) {
-  return std::string(b.begin(), b.end());
 }
 
 TEST(CursorTitle, LogFollowsTheObjectsUnderTheMouse) {
@@ -40,36 +34,30 @@ TEST(CursorTitle, LogFollowsTheObjectsUnderTheMouse) {
             "Label name=\"loop\"\n"
             "DoEvent\n"
             "Jump index=:loop cond={TRUE}\n");
-  dir.Write("src/hand.cur", Text(SmallCursor(200)));
+  dir.Write("src/hand.cur", SmallCursor(200));
   Bytes broken = SmallCursor(10);
   broken.resize(30);
-  dir.Write("src/broken.cur", Text(broken));
+  dir.Write("src/broken.cur", broken);
   // Chosen by content: this "animated" cursor is a plain one.
-  dir.Write("src/deflt.ani", Text(SmallCursor(90)));
-  dir.Write("input.txt",
-            "2 move 50 50\n"     // hand
-            "4 move 150 50\n"    // nothing
-            "6 move 250 50\n"    // plain
-            "8 move 60 60\n"     // hand again: its cursor comes back
-            "10 move 450 50\n"   // broken: fails once, the slot keeps the hand
-            "12 move 250 50\n"   // plain
-            "14 move 460 60\n"   // broken again: not tried again, the slot is shown
-            "16 move 450 250\n"  // missing file; stays here until the default is set
-            "40 move 250 50\n"   // plain, with a default cursor now
-            "42 move 600 400\n"  // nothing: the default too
-            "44 move 50 50\n"    // hand
-            "46 ldown\n"         // pressed on the hand: captured
-            "47 move 150 50\n"   // dragged off: no change while captured
-            "49 lup\n");         // released; the next frame looks again
-  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
-  PlayerOptions o;
-  o.folders = {dir / "out"};
-  o.headless = true;
-  o.frames = 52;
-  o.inputFile = dir / "input.txt";
-  o.cursorLog = dir / "cursor.txt";
-  ASSERT_EQ(RunPlayer(o), 0);
-  EXPECT_EQ(Text(test::ReadFileBytes(dir / "cursor.txt")),
+  dir.Write("src/deflt.ani", SmallCursor(90));
+  const std::string input =
+      "2 move 50 50\n"     // hand
+      "4 move 150 50\n"    // nothing
+      "6 move 250 50\n"    // plain
+      "8 move 60 60\n"     // hand again: its cursor comes back
+      "10 move 450 50\n"   // broken: fails once, the slot keeps the hand
+      "12 move 250 50\n"   // plain
+      "14 move 460 60\n"   // broken again: not tried again, the slot is shown
+      "16 move 450 250\n"  // missing file; stays here until the default is set
+      "40 move 250 50\n"   // plain, with a default cursor now
+      "42 move 600 400\n"  // nothing: the default too
+      "44 move 50 50\n"    // hand
+      "46 ldown\n"         // pressed on the hand: captured
+      "47 move 150 50\n"   // dragged off: no change while captured
+      "49 lup\n";          // released; the next frame looks again
+  const test::TitleResult r = test::PlaySourceTitle(dir, 52, input, test::kCursorLog);
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(r.cursors,
             "2 custom Hand.cur\n"
             "4 arrow\n"
             "8 custom Hand.cur\n"

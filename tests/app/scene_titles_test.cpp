@@ -5,9 +5,7 @@
 #include <map>
 #include <sstream>
 
-#include "app/player.h"
-#include "authoring/title_build.h"
-#include "testutil/temp_dir.h"
+#include "app/play_title.h"
 
 namespace kova {
 namespace {
@@ -33,23 +31,13 @@ Played Play(const SceneCase& c, const std::map<std::string, std::string>& extra 
   dir.Write("src/kova.kps", "title = \"T\"\nscreen = 320 240\nstart = \"main.ksb\"\n");
   dir.Write("src/main.kss", c.main);
   dir.Write("src/h.kss", "Calc expr={handled = handled + 1}\n");
-  dir.Write("input.txt", c.input);
-  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
-  PlayerOptions o;
-  o.folders = {dir / "out"};
-  o.headless = true;
-  o.frames = c.frames;
-  o.inputFile = dir / "input.txt";
-  o.eventLog = dir / "events.txt";
-  o.dumpVarsAtExit = dir / "vars.json";
-  EXPECT_EQ(RunPlayer(o), 0) << c.what;
+  const test::TitleResult r = test::PlaySourceTitle(dir, c.frames, c.input, test::kEventLog);
+  EXPECT_EQ(r.code, 0) << c.what;
   Played p;
-  const Bytes log = test::ReadFileBytes(dir / "events.txt");
-  std::istringstream lines(std::string(log.begin(), log.end()));
+  std::istringstream lines(r.events);
   for (std::string l; std::getline(lines, l);)
     p.events.push_back(l);
-  const Bytes vars = test::ReadFileBytes(dir / "vars.json");
-  p.vars.assign(vars.begin(), vars.end());
+  p.vars = r.vars;
   return p;
 }
 

@@ -4,9 +4,7 @@
 
 #include <map>
 
-#include "app/player.h"
-#include "authoring/title_build.h"
-#include "testutil/temp_dir.h"
+#include "app/play_title.h"
 
 namespace kova {
 namespace {
@@ -25,15 +23,9 @@ std::string Play(const TitleCase& c) {
   for (const auto& [name, text] : c.files)
     dir.Write("src/" + name, text);
   if (!c.files.count("kova.kps")) dir.Write("src/kova.kps", kProject);
-  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
-  PlayerOptions o;
-  o.folders = {dir / "out"};
-  o.headless = true;
-  o.frames = c.frames;
-  o.dumpVarsAtExit = dir / "vars.json";
-  EXPECT_EQ(RunPlayer(o), 0);
-  const Bytes b = test::ReadFileBytes(dir / "vars.json");
-  return std::string(b.begin(), b.end());
+  const test::TitleResult r = test::PlaySourceTitle(dir, c.frames);
+  EXPECT_EQ(r.code, 0);
+  return r.vars;
 }
 
 TEST(Titles, PlayAsWritten) {
@@ -162,17 +154,10 @@ TEST(Titles, InputSystemVariables) {
             "  Calc expr={wheel = wheel + 1}\n"
             "DoEvent\n"
             "Jump index=:top\n");
-  dir.Write("input.txt", "2 move 30 40\n3 ldown\n5 lup\n6 keydown 65\n7 keyup 65\n8 wheel up\n");
-  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
-  PlayerOptions o;
-  o.folders = {dir / "out"};
-  o.headless = true;
-  o.frames = 10;
-  o.inputFile = dir / "input.txt";
-  o.dumpVarsAtExit = dir / "vars.json";
-  ASSERT_EQ(RunPlayer(o), 0);
-  const Bytes b = test::ReadFileBytes(dir / "vars.json");
-  EXPECT_EQ(std::string(b.begin(), b.end()),
+  const test::TitleResult r = test::PlaySourceTitle(
+      dir, 10, "2 move 30 40\n3 ldown\n5 lup\n6 keydown 65\n7 keyup 65\n8 wheel up\n");
+  ASSERT_EQ(r.code, 0);
+  EXPECT_EQ(r.vars,
             "{\n  \"mx\": 30,\n  \"my\": 40,\n  \"pushes\": 2,\n  \"clicks\": 1,\n  \"akey\": 1,\n"
             "  \"wheel\": 1\n}\n");
 }
@@ -220,19 +205,11 @@ TEST(Titles, ActiveCompoMovesTheFocus) {
   dir.Write("src/key.kss", "Calc expr={keys = keys ++ @Sender}\n");
   dir.Write("src/fin.kss", "Calc expr={focus = focus ++ \"+\" ++ @Sender}\n");
   dir.Write("src/fout.kss", "Calc expr={focus = focus ++ \"-\" ++ @Sender}\n");
-  dir.Write("input.txt", "6 keydown 65\n7 keyup 65\n");
-  authoring::BuildTitle({dir / "src", dir / "out", std::nullopt});
-  PlayerOptions o;
-  o.folders = {dir / "out"};
-  o.headless = true;
-  o.frames = 10;
-  o.inputFile = dir / "input.txt";
-  o.dumpVarsAtExit = dir / "vars.json";
-  ASSERT_EQ(RunPlayer(o), 0);
-  const Bytes b = test::ReadFileBytes(dir / "vars.json");
+  const test::TitleResult r = test::PlaySourceTitle(dir, 10, "6 keydown 65\n7 keyup 65\n");
+  ASSERT_EQ(r.code, 0);
   // The first input phase gives the focus to the topmost control that can take it ("two" is
   // drawn above "one": equal priorities go by name).
-  EXPECT_EQ(std::string(b.begin(), b.end()),
+  EXPECT_EQ(r.vars,
             "{\n  \"seen\": \"[]two,one,one\",\n  \"keys\": \"one\",\n"
             "  \"focus\": \"+two-two+one\"\n}\n");
 }
